@@ -1,0 +1,278 @@
+#include "formbuilder.h"
+
+#include "eventfilters.h"
+#include "formdefinition.h"
+#include "framebox.h"
+#include "resources/resources.h"
+#include "shape.h"
+#include "systemcolours.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFont>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <algorithm>
+#include <map>
+
+namespace quadrelink {
+
+namespace {
+
+QString toQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+QRect pixelRect(const form::Placement &p)
+{
+    return {form::pixels(p.left), form::pixels(p.top), form::pixels(p.width),
+            form::pixels(p.height)};
+}
+
+QFont toQFont(const form::Font &font)
+{
+    QFont qfont(toQString(font.family));
+    qfont.setPointSizeF(font.points);
+    qfont.setWeight(QFont::Weight(font.weight));
+    return qfont;
+}
+
+Qt::Alignment toQt(form::Align align)
+{
+    switch (align) {
+    case form::Align::Left:
+        break;
+    case form::Align::Right:
+        return Qt::AlignRight | Qt::AlignTop;
+    case form::Align::Centre:
+        return Qt::AlignHCenter | Qt::AlignTop;
+    }
+    return Qt::AlignLeft | Qt::AlignTop;
+}
+
+// Back and fore colours go to the palette roles that the widget of each kind
+// paints its surface and its text with.
+void applyColours(QWidget &widget, form::Kind kind, const form::Appearance &look)
+{
+    QPalette palette = widget.palette();
+    const QColor back = toQColor(look.backColour, palette);
+    const QColor fore = toQColor(look.foreColour, palette);
+    switch (kind) {
+    case form::Kind::TextBox:
+    case form::Kind::ComboBox:
+        palette.setColor(QPalette::Base, back);
+        palette.setColor(QPalette::Text, fore);
+        break;
+    case form::Kind::Button:
+        palette.setColor(QPalette::Button, back);
+        palette.setColor(QPalette::ButtonText, fore);
+        break;
+    case form::Kind::Label:
+    case form::Kind::Frame:
+    case form::Kind::Image:
+    case form::Kind::Shape:
+        palette.setColor(QPalette::Window, back);
+        palette.setColor(QPalette::WindowText, fore);
+        widget.setAutoFillBackground(kind != form::Kind::Shape);
+        break;
+    }
+    widget.setPalette(palette);
+}
+
+const form::ComboList *comboListFor(std::string_view control)
+{
+    const auto it = std::ranges::find(form::comboLists, control, &form::ComboList::control);
+    return it == form::comboLists.end() ? nullptr : &*it;
+}
+
+QWidget *createControl(const form::Placement &place, const form::Appearance &look, QWidget *parent)
+{
+    const QString text = toQString(look.text);
+    switch (place.kind) {
+    case form::Kind::Label: {
+        auto *label = new QLabel(parent);
+        // Device text is shown as it came, never interpreted as markup.
+        label->setTextFormat(Qt::PlainText);
+        label->setText(text);
+        label->setAlignment(toQt(look.align));
+        return label;
+    }
+    case form::Kind::Button:
+        return new QPushButton(text, parent);
+    case form::Kind::TextBox: {
+        if (!(look.further & form::MultiLine)) {
+            auto *edit = new QLineEdit(text, parent);
+            edit->setMaxLength(std::numeric_limits<int>::max());
+            return edit;
+        }
+        auto *edit = new QPlainTextEdit(text, parent);
+        edit->setReadOnly(look.further & form::ReadOnly);
+        edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        edit->setVerticalScrollBarPolicy((look.further & form::VerticalScrollBar)
+                                             ? Qt::ScrollBarAlwaysOn
+                                             : Qt::ScrollBarAlwaysOff);
+        edit->setTabChangesFocus(true);
+        if (look.further & form::NotInTabSequence)
+            edit->setFocusPolicy(Qt::ClickFocus);
+        return edit;
+    }
+    case form::Kind::ComboBox: {
+        auto *combo = new QComboBox(parent);
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        // The box keeps what the operator types exactly as typed.
+        combo->setCompleter(nullptr);
+        if (const auto *list = comboListFor(place.control))
+            for (std::string_view item : list->items)
+                combo->addItem(toQString(item), 0);
+        const int index = combo->findText(text, Qt::MatchExactly);
+        combo->setCurrentIndex(index);
+        combo->setEditText(text);
+        combo->lineEdit()->installEventFilter(new EnterKeySwallower(combo));
+        return combo;
+    }
+    case form::Kind::Frame: {
+        return new FrameBox(text, parent);
+    }
+    case form::Kind::Shape: {
+        auto *shape = new Shape(parent);
+        shape->setBackColor(look.backColour);
+        shape->setBorderColor(look.foreColour);
+        return shape;
+    }
+    case form::Kind::Image: {
+        auto *image = new QLabel(parent);
+        image->setPixmap(QPixmap(QLatin1String(resources::logoPath)));
+        image->setScaledContents(look.further & form::Stretched);
+        return image;
+    }
+    }
+    return nullptr;
+}
+
+template<typename Widget> Widget *find(QWidget *client, std::string_view control)
+{
+    auto *widget = client->findChild<Widget *>(objectNameOf(control));
+    Q_ASSERT_X(widget, "buildForm", "every control of the tables is built");
+    return widget;
+}
+
+} // namespace
+
+QString objectNameOf(std::string_view control)
+{
+    QString name = toQString(control);
+    name.replace(u'(', u'_');
+    name.remove(u')');
+    return name;
+}
+
+void installFontSubstitutions()
+{
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                QStringLiteral("DejaVu Sans")});
+    QFont::insertSubstitutions(QStringLiteral("Times New Roman"),
+                               {QStringLiteral("Liberation Serif"), QStringLiteral("Tinos"),
+                                QStringLiteral("DejaVu Serif")});
+}
+
+FormControls buildForm(QMainWindow &window)
+{
+    installFontSubstitutions();
+
+    window.setObjectName(toQString(form::formName));
+    window.setWindowTitle(toQString(form::initialCaption));
+    window.setFont(toQFont(form::windowFont));
+
+    auto *client = new QWidget(&window);
+    client->setObjectName(QStringLiteral("client"));
+    QPalette palette = client->palette();
+    palette.setColor(QPalette::Window, toQColor(form::formBackColour, palette));
+    client->setPalette(palette);
+    client->setAutoFillBackground(true);
+    window.setCentralWidget(client);
+
+    std::map<std::string_view, QWidget *> containers {{form::formName, client}};
+    for (std::size_t i = 0; i < form::placements.size(); ++i) {
+        const auto &place = form::placements[i];
+        const auto &look = form::appearances[i];
+        QWidget *control = createControl(place, look, containers.at(place.container));
+        control->setObjectName(objectNameOf(place.control));
+        control->setGeometry(pixelRect(place));
+        control->setFont(toQFont(look.font));
+        applyColours(*control, place.kind, look);
+        if (look.further & form::Hidden)
+            control->hide();
+        if (place.kind == form::Kind::Frame)
+            containers.emplace(place.control, control);
+    }
+
+    // Raising bottom first leaves the first of each list on top.
+    const auto stack = [&](std::span<const std::string_view> topFirst) {
+        for (auto it = topFirst.rbegin(); it != topFirst.rend(); ++it)
+            find<QWidget>(client, *it)->raise();
+    };
+    stack(form::formStacking);
+    stack(form::aboutStacking);
+    stack(form::portFrameStacking);
+
+    // The Tab key follows the tab indexes; controls that never take the focus
+    // simply drop out of the chain.
+    std::array<const form::Placement *, form::placements.size()> byTabIndex {};
+    std::ranges::transform(form::placements, byTabIndex.begin(), [](const auto &p) { return &p; });
+    std::ranges::sort(byTabIndex, {}, &form::Placement::tabIndex);
+    QWidget *previous = nullptr;
+    for (const auto *place : byTabIndex) {
+        if (place->tabIndex == form::noTabIndex)
+            continue;
+        QWidget *widget = find<QWidget>(client, place->control);
+        if (!(widget->focusPolicy() & Qt::TabFocus))
+            continue;
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+
+    // The menu bar keeps the desktop's menu font, not the window's.
+    window.menuBar()->setFont(QApplication::font("QMenuBar"));
+    QAction *about = window.menuBar()->addAction(toQString(form::aboutMenu.caption));
+    about->setObjectName(toQString(form::aboutMenu.control));
+
+    window.resize(form::pixels(form::clientWidth),
+                  form::pixels(form::clientHeight) + window.menuBar()->sizeHint().height());
+
+    FormControls controls;
+    controls.client = client;
+    controls.Label2 = find<QLabel>(client, "Label2");
+    controls.Label3 = find<QLabel>(client, "Label3");
+    controls.Label4 = find<QLabel>(client, "Label4");
+    controls.Label5 = find<QLabel>(client, "Label5");
+    controls.Label6 = find<QLabel>(client, "Label6");
+    controls.Command1 = find<QPushButton>(client, "Command1");
+    controls.Command2 = find<QPushButton>(client, "Command2");
+    controls.Command3 = find<QPushButton>(client, "Command3");
+    controls.Text1 = find<QLineEdit>(client, "Text1");
+    controls.Shape1 = find<Shape>(client, "Shape1");
+    controls.Text8 = find<QPlainTextEdit>(client, "Text8");
+    controls.Text9 = find<QPlainTextEdit>(client, "Text9");
+    controls.Image2 = find<QLabel>(client, "Image2");
+    controls.mnu_prog = about;
+    for (int i = 0; i < 5; ++i) {
+        const std::string index(1, char('0' + i));
+        controls.Label1[i] = find<QLabel>(client, "Label1(" + index + ")");
+        controls.Combo1[i] = find<QComboBox>(client, "Combo1(" + index + ")");
+    }
+    controls.Frame1 = {find<QGroupBox>(client, "Frame1(0)"), find<QGroupBox>(client, "Frame1(1)")};
+    return controls;
+}
+
+} // namespace quadrelink

@@ -1,0 +1,18 @@
+// Quadrelink: reads a distance sensor over a serial port. The program has no
+// command line and keeps no settings: every run starts from the window's
+// design-time values.
+
+#include "app/form1.h"
+#include "serial/portmap.h"
+#include "serial/serialportcomm.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    quadrelink::Form1 window(
+        std::make_unique<quadrelink::SerialPortComm>(&quadrelink::platformPortName));
+    window.show();
+    return application.exec();
+}

@@ -1,0 +1,144 @@
+#include "serialportcomm.h"
+
+#include "commerror.h"
+
+namespace quadrelink {
+
+namespace {
+
+QSerialPort::Parity toQt(LineSettings::Parity parity)
+{
+    switch (parity) {
+    case LineSettings::Parity::None:
+        break;
+    case LineSettings::Parity::Even:
+        return QSerialPort::EvenParity;
+    case LineSettings::Parity::Odd:
+        return QSerialPort::OddParity;
+    case LineSettings::Parity::Space:
+        return QSerialPort::SpaceParity;
+    case LineSettings::Parity::Mark:
+        return QSerialPort::MarkParity;
+    }
+    return QSerialPort::NoParity;
+}
+
+} // namespace
+
+SerialPortComm::SerialPortComm(PortMap portMap, QObject *parent)
+    : MSComm(parent)
+    , m_port(this)
+    , m_portMap(std::move(portMap))
+{
+    m_port.setReadBufferSize(receiveBufferSize);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialPortComm::onErrorOccurred);
+}
+
+SerialPortComm::~SerialPortComm()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+void SerialPortComm::setCommPort(qint16 port)
+{
+    if (port < 1)
+        throw CommError(CommErrorCode::InvalidPortNumber,
+                        QStringLiteral("Invalid port number %1").arg(port));
+    if (m_port.isOpen())
+        throw CommError(CommErrorCode::PortAlreadyOpen, QStringLiteral("Port is already open"));
+    m_commPort = port;
+}
+
+void SerialPortComm::setSettings(const QString &settings)
+{
+    const auto parsed = parseLineSettings(settings);
+    if (!parsed)
+        throw CommError(CommErrorCode::InvalidSettings,
+                        QStringLiteral("Invalid port settings \"%1\"").arg(settings));
+    m_settings = *parsed;
+    m_settingsText = settings;
+    if (m_port.isOpen())
+        applyLineSettings();
+}
+
+void SerialPortComm::setPortOpen(bool open)
+{
+    if (!open) {
+        if (m_port.isOpen())
+            m_port.close();
+        return;
+    }
+    if (m_port.isOpen())
+        throw CommError(CommErrorCode::PortAlreadyOpen, QStringLiteral("Port is already open"));
+
+    const QString device = m_portMap ? m_portMap(m_commPort) : QString();
+    if (device.isEmpty())
+        throw CommError(CommErrorCode::OpenFailed,
+                        QStringLiteral("No device for port %1").arg(m_commPort));
+    m_port.setPortName(device);
+    // QSerialPort takes the exclusive lock on the device: a port held by another
+    // program fails here.
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const QString reason = m_port.errorString();
+        m_port.clearError();
+        throw CommError(CommErrorCode::OpenFailed,
+                        QStringLiteral("Cannot open %1: %2").arg(device, reason));
+    }
+    applyLineSettings();
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.setDataTerminalReady(false);
+    m_port.setRequestToSend(false);
+    m_port.clearError();
+}
+
+QString SerialPortComm::Input()
+{
+    if (!m_port.isOpen())
+        throw CommError(CommErrorCode::PortNotOpen, QStringLiteral("Port is not open"));
+    // Latin-1 maps each byte to the character of the same code and back, so NUL
+    // and bytes above 0x7F reach the caller unchanged.
+    return QString::fromLatin1(m_port.readAll());
+}
+
+void SerialPortComm::setOutput(const QString &text)
+{
+    if (!m_port.isOpen())
+        throw CommError(CommErrorCode::PortNotOpen, QStringLiteral("Port is not open"));
+    // Characters without a single-byte form go out as "?".
+    const QByteArray bytes = text.toLatin1();
+    if (m_port.write(bytes) != bytes.size())
+        throw CommError(CommErrorCode::DeviceLost, QStringLiteral("Cannot write to the port"));
+}
+
+void SerialPortComm::applyLineSettings()
+{
+    // A device may refuse some of these (a pseudo-terminal knows neither parity
+    // nor short characters); the text was already accepted, so the port stays
+    // open with whatever the device can do.
+    m_port.setBaudRate(m_settings.baudRate);
+    m_port.setParity(toQt(m_settings.parity));
+    m_port.setDataBits(static_cast<QSerialPort::DataBits>(m_settings.dataBits));
+    m_port.setStopBits(m_settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+}
+
+void SerialPortComm::onErrorOccurred(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+    case QSerialPort::ResourceError:
+        // The device is gone. Left open, the port would report this error in a
+        // tight loop at full CPU, so it is closed at once.
+        if (m_port.isOpen()) {
+            m_port.close();
+            m_port.clearError();
+            emit portLost();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace quadrelink

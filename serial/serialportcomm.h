@@ -1,0 +1,50 @@
+#pragma once
+
+#include "linesettings.h"
+#include "mscomm.h"
+#include "portmap.h"
+
+#include <QSerialPort>
+
+namespace quadrelink {
+
+// The serial control over a QSerialPort. Port numbers reach devices through the
+// injected map; line settings are checked by our own parser before the driver
+// sees them.
+class SerialPortComm final : public MSComm
+{
+    Q_OBJECT
+
+public:
+    explicit SerialPortComm(PortMap portMap, QObject *parent = nullptr);
+    ~SerialPortComm() override;
+
+    [[nodiscard]] qint16 CommPort() const override { return m_commPort; }
+    void setCommPort(qint16 port) override;
+
+    [[nodiscard]] QString Settings() const override { return m_settingsText; }
+    void setSettings(const QString &settings) override;
+
+    [[nodiscard]] bool PortOpen() const override { return m_port.isOpen(); }
+    void setPortOpen(bool open) override;
+
+    [[nodiscard]] QString Input() override;
+    void setOutput(const QString &text) override;
+
+    // At most this many received bytes wait in the control; more stay with the
+    // operating system and come with a later read, so memory stays bounded when
+    // nobody reads and nothing is dropped.
+    static constexpr qint64 receiveBufferSize = 1024;
+
+private:
+    void applyLineSettings();
+    void onErrorOccurred(QSerialPort::SerialPortError error);
+
+    QSerialPort m_port;
+    PortMap m_portMap;
+    qint16 m_commPort = 1;
+    QString m_settingsText = QStringLiteral("1200,n,8,1");
+    LineSettings m_settings;
+};
+
+} // namespace quadrelink

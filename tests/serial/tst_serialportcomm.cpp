@@ -1,0 +1,213 @@
+#include "pseudoterminal.h"
+#include "serial/commerror.h"
+#include "serial/serialportcomm.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <sys/resource.h>
+
+using namespace quadrelink;
+
+using CommUse = std::function<void(MSComm &)>;
+Q_DECLARE_METATYPE(CommUse)
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+CommErrorCode errorOf(const std::function<void()> &step)
+{
+    try {
+        step();
+    } catch (const CommError &error) {
+        return error.code();
+    }
+    return CommErrorCode {};
+}
+
+// Reads from the control until `count` characters came or time runs out; the
+// event loop must run for bytes to reach the control.
+QString readInput(MSComm &comm, qsizetype count)
+{
+    QString got;
+    QDeadlineTimer deadline(5000);
+    while (got.size() < count && !deadline.hasExpired()) {
+        QTest::qWait(10);
+        got += comm.Input();
+    }
+    return got;
+}
+
+} // namespace
+
+class tst_SerialPortComm : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void opensTheMappedDevice()
+    {
+        PseudoTerminal pty;
+        QVERIFY(pty.isValid());
+        SerialPortComm comm(portMapWith(1, pty.path()));
+        QVERIFY(!pty.peerOpen());
+        comm.setPortOpen(true);
+        QVERIFY(comm.PortOpen());
+        QVERIFY(pty.peerOpen());
+        comm.setPortOpen(false);
+        QVERIFY(!comm.PortOpen());
+        QTRY_VERIFY(!pty.peerOpen());
+    }
+
+    void bytesPassBothWaysUnchanged()
+    {
+        PseudoTerminal pty;
+        SerialPortComm comm(portMapWith(1, pty.path()));
+        comm.setPortOpen(true);
+
+        const QByteArray bytes("\x00\x0d\x80\xff", 4);
+        const QString text = QString::fromLatin1(bytes);
+        comm.setOutput(text);
+        QCOMPARE(pty.read(4), bytes);
+
+        pty.write(bytes);
+        QCOMPARE(readInput(comm, 4), text);
+    }
+
+    void charactersWithoutAByteGoOutAsQuestionMarks()
+    {
+        PseudoTerminal pty;
+        SerialPortComm comm(portMapWith(1, pty.path()));
+        comm.setPortOpen(true);
+        comm.setOutput(QStringLiteral("I\u0416D\r"));
+        QCOMPARE(pty.read(4), QByteArray("I?D\r"));
+    }
+
+    void moreThanTheReceiveBufferArrivesInLaterReads()
+    {
+        PseudoTerminal pty;
+        SerialPortComm comm(portMapWith(1, pty.path()));
+        comm.setPortOpen(true);
+        QByteArray bytes(5000, '\0');
+        for (int i = 0; i < bytes.size(); ++i)
+            bytes[i] = char(i * 7);
+        pty.write(bytes);
+        QString got;
+        qsizetype largestRead = 0;
+        QDeadlineTimer deadline(10000);
+        while (got.size() < bytes.size() && !deadline.hasExpired()) {
+            QTest::qWait(5);
+            const QString chunk = comm.Input();
+            largestRead = std::max(largestRead, chunk.size());
+            got += chunk;
+        }
+        QCOMPARE(got.toLatin1(), bytes);
+        QVERIFY(largestRead <= SerialPortComm::receiveBufferSize);
+    }
+
+    void openFailures_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::newRow("no such device") << "/dev/quadrelink-no-such-device";
+        QTest::newRow("no device for the number") << "";
+        QTest::newRow("not a terminal") << "/dev/null";
+    }
+    void openFailures()
+    {
+        QFETCH(QString, device);
+        SerialPortComm comm([device](qint16) { return device; });
+        QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), CommErrorCode::OpenFailed);
+        QVERIFY(!comm.PortOpen());
+    }
+
+    void portHeldByAnotherOpenerIsBusy()
+    {
+        PseudoTerminal pty;
+        SerialPortComm first(portMapWith(1, pty.path()));
+        SerialPortComm second(portMapWith(1, pty.path()));
+        first.setPortOpen(true);
+        QCOMPARE(errorOf([&] { second.setPortOpen(true); }), CommErrorCode::OpenFailed);
+        QVERIFY(!second.PortOpen());
+        QVERIFY(first.PortOpen());
+    }
+
+    void refusedUses_data()
+    {
+        QTest::addColumn<int>("expected");
+        QTest::addColumn<CommUse>("use");
+        QTest::newRow("port number 0") << int(CommErrorCode::InvalidPortNumber)
+                                       << CommUse([](MSComm &c) { c.setCommPort(0); });
+        QTest::newRow("negative port number") << int(CommErrorCode::InvalidPortNumber)
+                                              << CommUse([](MSComm &c) { c.setCommPort(-5); });
+        QTest::newRow("settings text refused")
+            << int(CommErrorCode::InvalidSettings)
+            << CommUse([](MSComm &c) { c.setSettings("abc,n,8,1"); });
+        QTest::newRow("Input while closed")
+            << int(CommErrorCode::PortNotOpen) << CommUse([](MSComm &c) { (void)c.Input(); });
+        QTest::newRow("Output while closed")
+            << int(CommErrorCode::PortNotOpen) << CommUse([](MSComm &c) { c.setOutput("ad\r"); });
+    }
+    void refusedUses()
+    {
+        QFETCH(int, expected);
+        QFETCH(CommUse, use);
+        SerialPortComm comm(&platformPortName);
+        QCOMPARE(int(errorOf([&] { use(comm); })), expected);
+        // A refused setting leaves the previous one in force.
+        QCOMPARE(comm.CommPort(), qint16(1));
+        QCOMPARE(comm.Settings(), QStringLiteral("1200,n,8,1"));
+    }
+
+    void openingAnOpenPortIsAnError()
+    {
+        PseudoTerminal pty;
+        SerialPortComm comm(portMapWith(1, pty.path()));
+        comm.setPortOpen(true);
+        QCOMPARE(errorOf([&] { comm.setPortOpen(true); }), CommErrorCode::PortAlreadyOpen);
+        QVERIFY(comm.PortOpen());
+    }
+
+    void hangUpClosesThePortWithoutSpinning()
+    {
+        auto pty = std::make_unique<PseudoTerminal>();
+        SerialPortComm comm(portMapWith(1, pty->path()));
+        QSignalSpy lost(&comm, &MSComm::portLost);
+        comm.setPortOpen(true);
+        pty->hangUp();
+        QVERIFY(lost.wait(5000));
+        QVERIFY(!comm.PortOpen());
+
+        const double before = cpuSeconds();
+        QTest::qWait(1000);
+        const double used = cpuSeconds() - before;
+        QVERIFY2(used < 0.2, qPrintable(QStringLiteral("%1 s of CPU in 1 s").arg(used)));
+        QCOMPARE(lost.size(), 1);
+    }
+
+    void reopensWhenTheDeviceIsBack()
+    {
+        PseudoTerminal first;
+        QString device = first.path();
+        SerialPortComm comm([&device](qint16) { return device; });
+        QSignalSpy lost(&comm, &MSComm::portLost);
+        comm.setPortOpen(true);
+        first.hangUp();
+        QVERIFY(lost.wait(5000));
+
+        PseudoTerminal second;
+        device = second.path();
+        comm.setPortOpen(true);
+        comm.setOutput(QStringLiteral("ad\r"));
+        QCOMPARE(second.read(3), QByteArray("ad\r"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SerialPortComm)
+#include "tst_serialportcomm.moc"

@@ -1,0 +1,78 @@
+#include "pseudoterminal.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+PseudoTerminal::PseudoTerminal()
+{
+    int terminal = -1;
+    char name[256] = {};
+    if (::openpty(&m_master, &terminal, name, nullptr, nullptr) != 0) {
+        m_master = -1;
+        return;
+    }
+    termios raw {};
+    ::tcgetattr(terminal, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(terminal, TCSANOW, &raw);
+    ::close(terminal);
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    m_path = QString::fromLocal8Bit(name);
+}
+
+PseudoTerminal::~PseudoTerminal()
+{
+    hangUp();
+}
+
+bool PseudoTerminal::peerOpen() const
+{
+    pollfd fd {m_master, POLLIN, 0};
+    return ::poll(&fd, 1, 0) >= 0 && !(fd.revents & POLLHUP);
+}
+
+void PseudoTerminal::write(const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (m_master >= 0 && done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return;
+        else
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+}
+
+QByteArray PseudoTerminal::read(qsizetype count, int timeoutMs)
+{
+    QByteArray got;
+    QDeadlineTimer deadline(timeoutMs);
+    while (m_master >= 0 && got.size() < count && !deadline.hasExpired()) {
+        char buffer[4096];
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n > 0) {
+            got.append(buffer, n);
+            continue;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return got;
+}
+
+void PseudoTerminal::hangUp()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    m_master = -1;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// A pseudo-terminal for integration tests: the test holds the device side, the
+// program under test opens path(). The terminal side is put in raw mode so
+// bytes pass unchanged, and our own copy of it is closed so that the program's
+// close is seen as a hang-up.
+class PseudoTerminal final
+{
+public:
+    PseudoTerminal();
+    ~PseudoTerminal();
+    PseudoTerminal(const PseudoTerminal &) = delete;
+    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
+
+    [[nodiscard]] bool isValid() const { return m_master >= 0; }
+    [[nodiscard]] QString path() const { return m_path; }
+
+    // Whether a program holds the terminal side open.
+    [[nodiscard]] bool peerOpen() const;
+
+    void write(const QByteArray &bytes);
+
+    // Reads what the program sent, waiting up to timeoutMs (running the event
+    // loop meanwhile) until at least `count` bytes came.
+    [[nodiscard]] QByteArray read(qsizetype count, int timeoutMs = 5000);
+
+    // Closes the device side: the program's port hangs up.
+    void hangUp();
+
+private:
+    int m_master = -1;
+    QString m_path;
+};
