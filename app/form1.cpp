@@ -3,6 +3,7 @@
 #include "formdefinition.h"
 #include "module1.h"
 #include "resources/resources.h"
+#include "sensor/extractreply.h"
 #include "serial/commerror.h"
 #include "serial/mscomm.h"
 #include "shape.h"
@@ -10,7 +11,10 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 #include <algorithm>
 
@@ -38,6 +42,7 @@ Form1::Form1(std::unique_ptr<MSComm> comm, Form1Environment environment, QWidget
     , m_environment(std::move(environment))
     , m_controls(buildForm(*this))
     , m_MSComm1(comm.release())
+    , m_dialogue(*m_MSComm1)
     , Timer1(intervalOf("Timer1"))
     , Timer2(intervalOf("Timer2"))
     , Timer3(intervalOf("Timer3"))
@@ -52,6 +57,7 @@ Form1::Form1(std::unique_ptr<MSComm> comm, Form1Environment environment, QWidget
     if (!m_environment.user32)
         m_environment.user32 = programIcons();
 
+    connectHandlers();
     Form_Load();
     m_controls.Combo1[0]->setFocus();
 }
@@ -70,6 +76,16 @@ FormTimer &Form1::timer(int number)
     default:
         return Timer4;
     }
+}
+
+void Form1::connectHandlers()
+{
+    connect(m_controls.Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(m_controls.Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(m_controls.Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(&Timer1, &FormTimer::Timer, this, &Form1::Timer1_Timer);
+    connect(&Timer3, &FormTimer::Timer, this, &Form1::Timer3_Timer);
+    connect(&Timer4, &FormTimer::Timer, this, &Form1::Timer4_Timer);
 }
 
 void Form1::Form_Load()
@@ -96,6 +112,48 @@ void Form1::Form_Unload(qint16 &)
 {
     if (m_MSComm1->PortOpen())
         m_MSComm1->setPortOpen(false);
+}
+
+void Form1::Command1_Click()
+{
+    // The first query goes out at the first tick; a second "Run" starts no
+    // second cycle.
+    Timer1.setEnabled(true);
+}
+
+void Form1::Command2_Click()
+{
+    // A reply delay already running still ends with its read.
+    Timer1.setEnabled(false);
+}
+
+void Form1::Timer1_Timer()
+{
+    // Whatever came in after the last answer was read is shown as it arrived
+    // until this tick's answer replaces it.
+    m_controls.Label2->setText(displayText(m_dialogue.takePending()));
+    m_dialogue.send(SensorDialogue::distanceQuery);
+    Timer3.setEnabled(true);
+}
+
+void Form1::Timer3_Timer()
+{
+    // The reply delay is shorter than the polling period, so each answer is
+    // read before the next query goes out.
+    m_controls.Label2->setText(displayText(m_dialogue.readAnswer()));
+    Timer3.setEnabled(false);
+}
+
+void Form1::Command3_Click()
+{
+    m_dialogue.send(m_controls.Text1->text() + u'\r');
+    Timer4.setEnabled(true);
+}
+
+void Form1::Timer4_Timer()
+{
+    m_controls.Label6->setText(displayText(m_dialogue.readAnswer()));
+    Timer4.setEnabled(false);
 }
 
 void Form1::closeEvent(QCloseEvent *event)

@@ -2,6 +2,7 @@
 
 #include "formbuilder.h"
 #include "formtimer.h"
+#include "sensor/sensordialogue.h"
 #include "startuptexts.h"
 #include "user32.h"
 
@@ -47,15 +48,29 @@ public:
 
     void Form_Unload(qint16 &cancel);
 
+    // Distance polling: "Run", "Stop", the polling tick and the reply delay.
+    void Command1_Click();
+    void Command2_Click();
+    void Timer1_Timer();
+    void Timer3_Timer();
+
+    // The operator's command: "Out" and its reply delay.
+    void Command3_Click();
+    void Timer4_Timer();
+
+    [[nodiscard]] const QString &replyBuffer() const { return m_dialogue.replyBuffer(); }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void Form_Load();
+    void connectHandlers();
 
     Form1Environment m_environment;
     FormControls m_controls;
     MSComm *m_MSComm1;
+    SensorDialogue m_dialogue;
     FormTimer Timer1;
     FormTimer Timer2;
     FormTimer Timer3;
