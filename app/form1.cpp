@@ -1,16 +1,20 @@
 #include "form1.h"
 
+#include "eventfilters.h"
 #include "formdefinition.h"
 #include "module1.h"
 #include "resources/resources.h"
 #include "sensor/extractreply.h"
 #include "serial/commerror.h"
 #include "serial/mscomm.h"
+#include "serial/settingsapply.h"
 #include "shape.h"
 #include "startuptexts.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -86,6 +90,23 @@ void Form1::connectHandlers()
     connect(&Timer1, &FormTimer::Timer, this, &Form1::Timer1_Timer);
     connect(&Timer3, &FormTimer::Timer, this, &Form1::Timer3_Timer);
     connect(&Timer4, &FormTimer::Timer, this, &Form1::Timer4_Timer);
+
+    for (int i = 0; i < int(m_controls.Combo1.size()); ++i) {
+        // activated is a choice from the list, by mouse or arrow keys, also of
+        // the entry already shown; typing and editing raise nothing.
+        connect(m_controls.Combo1[i], &QComboBox::activated, this, [this, i] { Combo1_Click(i); });
+    }
+    connect(&Timer2, &FormTimer::Timer, this, &Form1::Timer2_Timer);
+
+    connect(m_controls.mnu_prog, &QAction::triggered, this, &Form1::mnu_prog_Click);
+    for (int i = 0; i < int(m_controls.Frame1.size()); ++i) {
+        auto *surface = new ClickWatcher(m_controls.Frame1[i], ClickWatcher::Area::OwnSurface);
+        connect(surface, &ClickWatcher::clicked, this, [this, i] { Frame1_Click(i); });
+    }
+    auto *image = new ClickWatcher(m_controls.Image2, ClickWatcher::Area::Whole);
+    connect(image, &ClickWatcher::clicked, this, &Form1::Image2_Click);
+    auto *makerText = new ClickWatcher(m_controls.Text9->viewport(), ClickWatcher::Area::Whole);
+    connect(makerText, &ClickWatcher::clicked, this, &Form1::Text9_Click);
 }
 
 void Form1::Form_Load()
@@ -154,6 +175,59 @@ void Form1::Timer4_Timer()
 {
     m_controls.Label6->setText(displayText(m_dialogue.readAnswer()));
     Timer4.setEnabled(false);
+}
+
+void Form1::Combo1_Click(int)
+{
+    // Every choice leads to the full apply, also of the entry already shown:
+    // nothing compares old and new values.
+    if (m_MSComm1->PortOpen())
+        m_MSComm1->setPortOpen(false);
+    if (m_applying)
+        m_choiceWhileApplying = true;
+    Timer2.setEnabled(true);
+}
+
+void Form1::Timer2_Timer()
+{
+    // Timer2 stays enabled while the message box is open; its ticks then must
+    // not open a second box.
+    if (m_applying)
+        return;
+    m_applying = true;
+
+    SettingsTexts texts;
+    std::ranges::transform(m_controls.Combo1, texts.begin(),
+                           [](const QComboBox *box) { return box->currentText(); });
+    if (applySettingsTexts(*m_MSComm1, texts))
+        m_environment.messageBox(this, QStringLiteral("Недопустимо"));
+    OpenPortAndShowState();
+    Timer2.setEnabled(false);
+
+    m_applying = false;
+    // A choice made while the message was open reads the boxes once more.
+    if (std::exchange(m_choiceWhileApplying, false))
+        Combo1_Click(0);
+}
+
+void Form1::mnu_prog_Click()
+{
+    m_controls.Frame1[1]->setVisible(m_controls.Frame1[1]->isHidden());
+}
+
+void Form1::Frame1_Click(int)
+{
+    m_controls.Frame1[1]->setVisible(false);
+}
+
+void Form1::Image2_Click()
+{
+    m_controls.Frame1[1]->setVisible(false);
+}
+
+void Form1::Text9_Click()
+{
+    m_controls.Frame1[1]->setVisible(false);
 }
 
 void Form1::closeEvent(QCloseEvent *event)

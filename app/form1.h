@@ -2,6 +2,7 @@
 
 #include "formbuilder.h"
 #include "formtimer.h"
+#include "messagebox.h"
 #include "sensor/sensordialogue.h"
 #include "startuptexts.h"
 #include "user32.h"
@@ -23,6 +24,7 @@ struct Form1Environment
     std::function<QDate()> today = [] { return QDate::currentDate(); };
     RegionalSettings regional = RegionalSettings::from(QLocale::system());
     std::unique_ptr<User32> user32; // the program's own icon layer when empty
+    MessageBox messageBox = &showMessageBox;
 };
 
 // The program's only window. Its handlers keep the names of the events they
@@ -58,6 +60,17 @@ public:
     void Command3_Click();
     void Timer4_Timer();
 
+    // Port settings: a choice in any of the five boxes, and the apply that
+    // follows 100 ms later.
+    void Combo1_Click(int index);
+    void Timer2_Timer();
+
+    // The About panel.
+    void mnu_prog_Click();
+    void Frame1_Click(int index);
+    void Image2_Click();
+    void Text9_Click();
+
     [[nodiscard]] const QString &replyBuffer() const { return m_dialogue.replyBuffer(); }
 
 protected:
@@ -75,6 +88,8 @@ private:
     FormTimer Timer2;
     FormTimer Timer3;
     FormTimer Timer4;
+    bool m_applying = false; // Timer2_Timer is waiting for its message box
+    bool m_choiceWhileApplying = false;
 };
 
 } // namespace quadrelink
