@@ -97,6 +97,9 @@ void Form1::connectHandlers()
         connect(m_controls.Combo1[i], &QComboBox::activated, this, [this, i] { Combo1_Click(i); });
     }
     connect(&Timer2, &FormTimer::Timer, this, &Form1::Timer2_Timer);
+    // A device that goes away closes the port under us; the indicator must not
+    // go on showing green for a port that is gone.
+    connect(m_MSComm1, &MSComm::portLost, this, &Form1::showPortState);
 
     connect(m_controls.mnu_prog, &QAction::triggered, this, &Form1::mnu_prog_Click);
     for (int i = 0; i < int(m_controls.Frame1.size()); ++i) {
@@ -124,6 +127,11 @@ void Form1::Form_Load()
 void Form1::OpenPortAndShowState()
 {
     runSuppressed([&] { m_MSComm1->setPortOpen(true); });
+    showPortState();
+}
+
+void Form1::showPortState()
+{
     bool open = false;
     runSuppressed([&] { open = m_MSComm1->PortOpen(); });
     m_controls.Shape1->setBackColor(open ? form::green : form::red);

@@ -79,6 +79,8 @@ protected:
 private:
     void Form_Load();
     void connectHandlers();
+    // Colours Shape1 from the port's state as read back: green open, red closed.
+    void showPortState();
 
     Form1Environment m_environment;
     FormControls m_controls;

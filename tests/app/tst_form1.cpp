@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -74,6 +75,21 @@ private slots:
             QVERIFY(!form->timer(timer).Enabled());
         QVERIFY(form->controls().Frame1[1]->isHidden());
         QVERIFY(!form->windowIcon().isNull());
+    }
+
+    void deviceLossTurnsTheIndicatorRedAndPollingGoesOn()
+    {
+        auto [comm, form] = start();
+        form->Command1_Click();
+        comm->calls.clear();
+        comm->loseDevice();
+        QCOMPARE(form->controls().Shape1->BackColor(), form::red);
+        // No reopen is attempted behind the operator's back.
+        QVERIFY(comm->calls.isEmpty());
+        QVERIFY(form->timer(1).Enabled());
+        form->Timer1_Timer();
+        form->Timer3_Timer();
+        QCOMPARE(form->controls().Label2->text(), QStringLiteral("XXXXXX"));
     }
 
     void timerIntervals()
