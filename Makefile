@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 
 # Debian packages the build, the tests and the demo need.
 PACKAGES := build-essential cmake clang-format qt6-base-dev qt6-serialport-dev \
-            libgl-dev fonts-liberation2 xvfb xauth xdotool x11-apps socat
+            libgl-dev libx11-dev fonts-liberation2 xvfb xauth xdotool x11-apps
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
