@@ -1,6 +1,5 @@
 #include "eventfilters.h"
 
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWidget>
 
@@ -42,14 +41,6 @@ bool ClickWatcher::eventFilter(QObject *, QEvent *event)
     default:
         return false;
     }
-}
-
-bool EnterKeySwallower::eventFilter(QObject *, QEvent *event)
-{
-    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
-        return false;
-    const int key = static_cast<QKeyEvent *>(event)->key();
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
 } // namespace quadrelink

@@ -31,18 +31,4 @@ private:
     bool m_pressed = false;
 };
 
-// Keeps Return and Enter from reaching a settings box's text field: only a
-// choice from the list applies settings, and an editable box would otherwise
-// treat Enter on a text equal to a list item as such a choice.
-class EnterKeySwallower final : public QObject
-{
-    Q_OBJECT
-
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-};
-
 } // namespace quadrelink

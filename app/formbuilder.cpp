@@ -136,7 +136,11 @@ QWidget *createControl(const form::Placement &place, const form::Appearance &loo
         const int index = combo->findText(text, Qt::MatchExactly);
         combo->setCurrentIndex(index);
         combo->setEditText(text);
-        combo->lineEdit()->installEventFilter(new EnterKeySwallower(combo));
+        // Only a choice from the list applies settings. An editable box would
+        // otherwise treat Enter, or leaving its text field, with a text equal
+        // to a list item as such a choice.
+        QObject::disconnect(combo->lineEdit(), &QLineEdit::returnPressed, combo, nullptr);
+        QObject::disconnect(combo->lineEdit(), &QLineEdit::editingFinished, combo, nullptr);
         return combo;
     }
     case form::Kind::Frame: {

@@ -157,23 +157,35 @@ private slots:
         QVERIFY(!m_form->timer(2).Enabled());
     }
 
-    void typingAndEnterChangeNoListAndApplyNothing()
+    void typingEnterAndFocusChangesApplyNothing_data()
     {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("finish");
+        QTest::newRow("text not in the list, Return") << "12345" << int(Qt::Key_Return);
+        QTest::newRow("list item, Return") << "9600" << int(Qt::Key_Return);
+        QTest::newRow("list item, Enter") << "9600" << int(Qt::Key_Enter);
+        QTest::newRow("list item, Tab away") << "9600" << int(Qt::Key_Tab);
+        QTest::newRow("list item, Escape") << "9600" << int(Qt::Key_Escape);
+    }
+    void typingEnterAndFocusChangesApplyNothing()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, finish);
         m_form->show();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
         QComboBox *box = combo(1);
         box->setFocus();
         box->lineEdit()->selectAll();
-        QTest::keyClicks(box->lineEdit(), QStringLiteral("9600"));
-        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
-        QTest::keyClick(box->lineEdit(), Qt::Key_Enter);
-        QTest::keyClicks(box->lineEdit(), QStringLiteral("12345"));
-        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
-        QTest::keyClick(box, Qt::Key_Tab);
+        QTest::keyClicks(box->lineEdit(), typed);
+        QTest::keyClick(box->lineEdit(), Qt::Key(finish));
+        // Leaving the box, and closing the window, are no choices either.
+        m_form->controls().Text1->setFocus();
         QCOMPARE(box->count(), 13);
-        QCOMPARE(box->currentText(), QStringLiteral("960012345"));
+        QCOMPARE(box->currentText(), typed);
         QVERIFY(!m_form->timer(2).Enabled());
-        QVERIFY(m_comm->calls.isEmpty());
+        m_form->close();
+        QVERIFY(!m_form->timer(2).Enabled());
+        QCOMPARE(m_comm->calls, QStringList {"PortOpen=false"});
     }
 
     void arrowKeysChooseAndApply()
