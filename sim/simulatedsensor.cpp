@@ -165,6 +165,13 @@ void SimulatedSensor::setReplyLatency(std::chrono::milliseconds latency)
     m_options.replyLatency = latency;
 }
 
+void SimulatedSensor::setFlood(bool flood)
+{
+    m_options.flood = flood;
+    if (flood)
+        pump();
+}
+
 QByteArray SimulatedSensor::logLine(std::chrono::microseconds timestamp, QByteArrayView line)
 {
     const auto us = timestamp.count();

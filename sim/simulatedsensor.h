@@ -77,6 +77,8 @@ public:
     // Faults and delay can change while serving, e.g. to fall silent mid-session.
     void setBehaviour(SensorModel::Behaviour behaviour);
     void setReplyLatency(std::chrono::milliseconds latency);
+    // Starts or ends the flood; what is already queued still goes out.
+    void setFlood(bool flood);
 
     [[nodiscard]] const QList<ReceivedLine> &receivedLines() const { return m_receivedLines; }
     [[nodiscard]] qint64 receivedLineCount() const { return m_receivedLineCount; }

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "app/form1.h"
+#include "serial/serialportcomm.h"
+#include "simulatedsensor.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QHash>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+// A window whose port numbers reach simulated sensors on pseudo-terminals,
+// with the message box captured.
+struct WindowFixture
+{
+    QHash<int, QString> devices; // port number → device; others have none
+    QStringList messages;
+    int openMessages = 0;
+    int mostOpenMessages = 0;
+    std::unique_ptr<quadrelink::Form1> form;
+
+    void open()
+    {
+        quadrelink::Form1Environment environment;
+        environment.messageBox = [this](QWidget *, const QString &text) {
+            messages << text;
+            mostOpenMessages = std::max(mostOpenMessages, ++openMessages);
+            --openMessages;
+        };
+        auto map = [this](qint16 port) {
+            return devices.value(port, QStringLiteral("/dev/quadrelink-none"));
+        };
+        form = std::make_unique<quadrelink::Form1>(
+            std::make_unique<quadrelink::SerialPortComm>(map), std::move(environment));
+    }
+
+    [[nodiscard]] QString label2() const { return form->controls().Label2->text(); }
+    [[nodiscard]] QString label6() const { return form->controls().Label6->text(); }
+    [[nodiscard]] bool showsDistance() const
+    {
+        static const QRegularExpression distance(QStringLiteral("^\\d{4}$"));
+        return distance.match(label2()).hasMatch();
+    }
+};
+
+inline std::unique_ptr<quadrelink::sim::SimulatedSensor>
+startSensor(const quadrelink::sim::SimulatedSensor::Options &options = {})
+{
+    auto sensor = std::make_unique<quadrelink::sim::SimulatedSensor>(options);
+    if (!sensor->start())
+        qFatal("cannot start a simulated sensor: %s", qPrintable(sensor->errorString()));
+    return sensor;
+}
+
+// Runs the event loop for a while without the 10 ms polling of QTest::qWait,
+// so that CPU measured over it is the program's own.
+inline void idle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+inline double cpuSeconds()
+{
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+inline qint64 residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').front().toLongLong();
+    return -1;
+}
