@@ -9,9 +9,10 @@ JOBS ?= $(shell nproc)
 PACKAGES := build-essential cmake clang-format qt6-base-dev qt6-serialport-dev \
             libgl-dev libx11-dev fonts-liberation2 xvfb xauth xdotool x11-apps
 
+SHELL := /bin/bash
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: all deps build run demo test format clean
+.PHONY: all deps build run demo test test-sanitize fuzz format clean
 
 all: build
 
@@ -42,8 +43,36 @@ demo: build
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+SANITIZE_DIR ?= build-sanitize
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DQUADRELINK_SANITIZE=ON
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets (clang), each run for FUZZ_SECONDS; a crash fails.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := fuzz_extractreply fuzz_linesettings fuzz_portnumber fuzz_sensormodel
+fuzz: deps
+	@command -v clang++ >/dev/null || { $(SUDO) apt-get update && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends clang libclang-rt-dev; }
+	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUADRELINK_FUZZ=ON
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(FUZZ_TARGETS)
+	@for target in $(FUZZ_TARGETS); do \
+	  echo "== $$target for $(FUZZ_SECONDS) s"; \
+	  mkdir -p $(FUZZ_DIR)/corpus/$$target; \
+	  $(FUZZ_DIR)/tests/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    $(FUZZ_DIR)/corpus/$$target 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' ; \
+	  test $${PIPESTATUS[0]} -eq 0 || exit 1; \
+	done
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
