@@ -1,5 +1,5 @@
 #include "app/form1.h"
-#include "fakecomm.h"
+#include "fakewindow.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -17,9 +17,7 @@ class tst_Dialogue : public QObject
 private slots:
     void init()
     {
-        auto comm = std::make_unique<FakeComm>();
-        m_comm = comm.get();
-        m_form = std::make_unique<Form1>(std::move(comm));
+        m_form = openFakeWindow(m_comm);
         m_comm->calls.clear();
     }
     void cleanup() { m_form.reset(); }

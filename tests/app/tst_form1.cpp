@@ -1,6 +1,6 @@
 #include "app/form1.h"
 #include "app/shape.h"
-#include "fakecomm.h"
+#include "fakewindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -15,20 +15,19 @@ namespace {
 
 struct Started
 {
-    FakeComm *comm;
+    FakeComm *comm = nullptr;
     std::unique_ptr<Form1> form;
 };
 
 Started start(bool portOpens = true)
 {
-    auto comm = std::make_unique<FakeComm>();
-    comm->openSucceeds = portOpens;
-    FakeComm *raw = comm.get();
     Form1Environment environment;
     environment.today = [] { return QDate(2026, 12, 6); };
     environment.regional
         = {QStringLiteral("dd.MM.yyyy"), QLocale(QLocale::English, QLocale::UnitedKingdom)};
-    return {raw, std::make_unique<Form1>(std::move(comm), std::move(environment))};
+    Started started;
+    started.form = openFakeWindow(started.comm, std::move(environment), portOpens);
+    return started;
 }
 
 // The named control that has the focus (an editable box's text field counts

@@ -1,6 +1,6 @@
 #include "app/form1.h"
 #include "app/shape.h"
-#include "fakecomm.h"
+#include "fakewindow.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -18,8 +18,6 @@ class tst_PortSettings : public QObject
 private slots:
     void init()
     {
-        auto comm = std::make_unique<FakeComm>();
-        m_comm = comm.get();
         Form1Environment environment;
         environment.messageBox = [this](QWidget *owner, const QString &text) {
             m_messages << text;
@@ -27,7 +25,7 @@ private slots:
             if (m_whileMessageOpen)
                 m_whileMessageOpen();
         };
-        m_form = std::make_unique<Form1>(std::move(comm), std::move(environment));
+        m_form = openFakeWindow(m_comm, std::move(environment));
         m_comm->calls.clear();
         m_messages.clear();
         m_whileMessageOpen = nullptr;

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "app/form1.h"
+#include "fakecomm.h"
+
+// The window over a scripted serial control; `comm` is left pointing at the
+// control, which the window owns.
+inline std::unique_ptr<quadrelink::Form1>
+openFakeWindow(FakeComm *&comm, quadrelink::Form1Environment environment = {},
+               bool portOpens = true)
+{
+    auto control = std::make_unique<FakeComm>();
+    control->openSucceeds = portOpens;
+    comm = control.get();
+    return std::make_unique<quadrelink::Form1>(std::move(control), std::move(environment));
+}
