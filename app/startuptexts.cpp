@@ -23,7 +23,7 @@ QString makerText()
     return QStringList {
         QStringLiteral("Velmorantix"),
         QStringLiteral("Quadrelink v.1.00"),
-        QStringLiteral("Author: Velmorantix measurement software group"),
+        QStringLiteral("Author: Velmorantix software group"),
         QStringLiteral("www.velmorantix.example"),
         QStringLiteral("E-mail: support@velmorantix.example"),
         QString(),
