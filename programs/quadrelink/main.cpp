@@ -11,6 +11,8 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quadrelink.Quadrelink"));
     quadrelink::Form1 window(
         std::make_unique<quadrelink::SerialPortComm>(&quadrelink::platformPortName));
     window.show();
