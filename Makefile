@@ -8,6 +8,8 @@ JOBS ?= $(shell nproc)
 # Debian packages the build, the tests and the demo need.
 PACKAGES := build-essential cmake clang-format qt6-base-dev qt6-serialport-dev \
             libgl-dev libx11-dev fonts-liberation2 xvfb xauth xdotool x11-apps
+# ...and the Debian package with its checks: dpkg-shlibdeps and the validators.
+PACKAGES += dpkg-dev desktop-file-utils appstream
 
 SHELL := /bin/bash
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
@@ -70,6 +72,11 @@ fuzz: deps
 	    $(FUZZ_DIR)/corpus/$$target 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' ; \
 	  test $${PIPESTATUS[0]} -eq 0 || exit 1; \
 	done
+
+# The Debian package for operators' machines, written to $(BUILD_DIR).
+.PHONY: package
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

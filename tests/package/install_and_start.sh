@@ -1,0 +1,123 @@
+#!/bin/sh
+# The Debian package as an operator gets it: built by CPack from this build
+# tree, unpacked into a throw-away root, its menu entry and software-centre
+# description checked by the desktop's own validators, and the installed
+# program started in a real X server until its window shows the caption.
+#
+#   install_and_start.sh BUILD_DIR
+#
+# Exits 77 (skipped) when a tool it needs is not installed; `make deps`
+# installs them all.
+set -eu
+
+build_dir=$1
+icon_sizes="16 22 24 32 48 64 128 256"
+
+for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli xvfb-run xdotool; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIP: $tool is not installed (make deps installs it)"
+        exit 77
+    fi
+done
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT INT TERM
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+echo "== building the package"
+cpack -G DEB --config "$build_dir/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 \
+    || { cat "$scratch/cpack.log"; fail "cpack"; }
+set -- "$scratch"/out/quadrelink_*.deb
+[ -f "$1" ] || fail "no quadrelink_*.deb in $(ls "$scratch/out")"
+deb=$1
+echo "$(basename "$deb"): $(wc -c <"$deb") bytes"
+
+echo "== control fields"
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+# Read from the binary, so Qt's widget library must be among them.
+echo "$depends" | grep -q 'libqt6widgets6' || fail "Depends lacks the Qt widgets library"
+echo "$depends" | grep -q 'libqt6serialport6' || fail "Depends lacks the Qt serial port library"
+echo "Installed-Size: $(dpkg-deb -f "$deb" Installed-Size) KiB"
+
+echo "== contents"
+dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|' | grep -v '/$' | sort >"$scratch/files"
+cat "$scratch/files"
+# The menu entry names the application; its description must carry the same id.
+app_id=$(sed -n 's|^/usr/share/applications/\(.*\)\.desktop$|\1|p' "$scratch/files")
+[ "$(echo "$app_id" | wc -w)" -eq 1 ] || fail "expected one menu entry, found: $app_id"
+expected="/usr/bin/quadrelink
+/usr/share/applications/$app_id.desktop
+/usr/share/metainfo/$app_id.metainfo.xml
+/usr/share/doc/quadrelink/copyright"
+for size in $icon_sizes; do
+    expected="$expected
+/usr/share/icons/hicolor/${size}x${size}/apps/quadrelink.png"
+done
+echo "$expected" | sort >"$scratch/expected"
+# Exactly these: test and demo aids stay out of the operators' package.
+diff -u "$scratch/expected" "$scratch/files" || fail "the package holds other files than expected"
+
+echo "== installing into a scratch root"
+root=$scratch/root
+dpkg -x "$deb" "$root"
+[ -x "$root/usr/bin/quadrelink" ] || fail "the program is not executable"
+
+# A PNG's width and height are the big-endian words at bytes 16 and 20.
+png_size() {
+    od -An -tu1 -j16 -N8 "$1" | awk '{printf "%dx%d", $3 * 256 + $4, $7 * 256 + $8}'
+}
+for size in $icon_sizes; do
+    png=$root/usr/share/icons/hicolor/${size}x${size}/apps/quadrelink.png
+    actual=$(png_size "$png")
+    [ "$actual" = "${size}x${size}" ] || fail "$png is $actual"
+done
+
+echo "== desktop-file-validate"
+out=$(desktop-file-validate "$root/usr/share/applications/$app_id.desktop" 2>&1) \
+    || { echo "$out"; fail "desktop-file-validate"; }
+[ -z "$out" ] || { echo "$out"; fail "desktop-file-validate reported issues"; }
+
+echo "== appstreamcli validate"
+appstreamcli validate --no-net --strict "$root/usr/share/metainfo/$app_id.metainfo.xml" \
+    || fail "appstreamcli validate"
+appstreamcli validate-tree --no-net --strict "$root" || fail "appstreamcli validate-tree"
+
+echo "== starting the installed program"
+# The caption is written at start-up; its date part varies, the rest is the
+# design's.
+cat >"$scratch/start.sh" <<'SCRIPT'
+#!/bin/sh
+"$1" &
+pid=$!
+status=1
+i=0
+while [ $i -lt 150 ]; do
+    if ! kill -0 "$pid" 2>/dev/null; then
+        echo "the program ended before its window appeared"
+        break
+    fi
+    window=$(xdotool search --name 'Quadrelink v\.1\.00' 2>/dev/null | head -n 1)
+    if [ -n "$window" ]; then
+        caption=$(xdotool getwindowname "$window")
+        echo "window $window: $caption"
+        case $caption in
+        "Velmorantix       Quadrelink v.1.00             Today:"*) status=0 ;;
+        *) echo "unexpected caption" ;;
+        esac
+        break
+    fi
+    sleep 0.2
+    i=$((i + 1))
+done
+[ $i -lt 150 ] || echo "no window within 30 s"
+kill "$pid" 2>/dev/null
+wait "$pid" 2>/dev/null
+exit $status
+SCRIPT
+QT_QPA_PLATFORM=xcb xvfb-run -a sh "$scratch/start.sh" "$root/usr/bin/quadrelink" \
+    || fail "the installed program showed no window with the designed caption"
+echo "PASS"
