@@ -1,5 +1,6 @@
 #include "formbuilder.h"
 
+#include "accessibility.h"
 #include "eventfilters.h"
 #include "formdefinition.h"
 #include "framebox.h"
@@ -87,6 +88,13 @@ void applyColours(QWidget &widget, form::Kind kind, const form::Appearance &look
     widget.setPalette(palette);
 }
 
+QString accessibleNameOf(std::string_view control)
+{
+    const auto it
+        = std::ranges::find(form::accessibleNames, control, &form::AccessibleName::control);
+    return it == form::accessibleNames.end() ? QString() : toQString(it->name);
+}
+
 const form::ComboList *comboListFor(std::string_view control)
 {
     const auto it = std::ranges::find(form::comboLists, control, &form::ComboList::control);
@@ -96,9 +104,13 @@ const form::ComboList *comboListFor(std::string_view control)
 QWidget *createControl(const form::Placement &place, const form::Appearance &look, QWidget *parent)
 {
     const QString text = toQString(look.text);
+    // Labels and boxes are named before their first text: see
+    // installAccessibleInterfaces.
+    const QString accessibleName = accessibleNameOf(place.control);
     switch (place.kind) {
     case form::Kind::Label: {
         auto *label = new QLabel(parent);
+        label->setAccessibleName(accessibleName);
         // Device text is shown as it came, never interpreted as markup.
         label->setTextFormat(Qt::PlainText);
         label->setText(text);
@@ -126,6 +138,7 @@ QWidget *createControl(const form::Placement &place, const form::Appearance &loo
     }
     case form::Kind::ComboBox: {
         auto *combo = new QComboBox(parent);
+        combo->setAccessibleName(accessibleName);
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
         // The box keeps what the operator types exactly as typed.
@@ -192,6 +205,7 @@ void installFontSubstitutions()
 FormControls buildForm(QMainWindow &window)
 {
     installFontSubstitutions();
+    installAccessibleInterfaces();
 
     window.setObjectName(toQString(form::formName));
     window.setWindowTitle(toQString(form::initialCaption));
@@ -211,6 +225,7 @@ FormControls buildForm(QMainWindow &window)
         const auto &look = form::appearances[i];
         QWidget *control = createControl(place, look, containers.at(place.container));
         control->setObjectName(objectNameOf(place.control));
+        control->setAccessibleName(accessibleNameOf(place.control));
         control->setGeometry(pixelRect(place));
         control->setFont(toQFont(look.font));
         applyColours(*control, place.kind, look);

@@ -160,6 +160,38 @@ inline constexpr std::array appearances {
                 MultiLine | ReadOnly | VerticalScrollBar},
 };
 
+// What a screen reader announces for the controls that take the focus and for
+// those the operator reads: the readouts' value is the text they show, the
+// indicator's whether the port is open.
+struct AccessibleName
+{
+    std::string_view control;
+    std::string_view name;
+};
+
+inline constexpr std::array accessibleNames {
+    AccessibleName {"Combo1(0)", "Port number"}, AccessibleName {"Combo1(1)", "Baud rate"},
+    AccessibleName {"Combo1(2)", "Parity"},      AccessibleName {"Combo1(3)", "Data bits"},
+    AccessibleName {"Combo1(4)", "Stop bits"},   AccessibleName {"Command1", "Start polling"},
+    AccessibleName {"Command2", "Stop polling"}, AccessibleName {"Text1", "Command"},
+    AccessibleName {"Command3", "Send command"}, AccessibleName {"Text9", "Product and maker"},
+    AccessibleName {"Text8", "Terms of use"},    AccessibleName {"Label2", "Distance"},
+    AccessibleName {"Label6", "Response"},       AccessibleName {"Shape1", "Port state"},
+};
+
+consteval bool accessibleNamesForPlacedControls()
+{
+    for (const auto &entry : accessibleNames) {
+        bool placed = false;
+        for (const auto &p : placements)
+            placed = placed || p.control == entry.control;
+        if (!placed || entry.name.empty())
+            return false;
+    }
+    return true;
+}
+static_assert(accessibleNamesForPlacedControls(), "every accessible name belongs to a control");
+
 // The settings boxes' lists, shown in this order, never sorted.
 inline constexpr std::array<std::string_view, 12> portNumbers {"1", "2", "3", "4",  "5",  "6",
                                                                "7", "8", "9", "10", "11", "12"};

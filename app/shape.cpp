@@ -1,7 +1,9 @@
 #include "shape.h"
 
+#include "accessibility.h"
 #include "systemcolours.h"
 
+#include <QAccessible>
 #include <QPainter>
 
 namespace quadrelink {
@@ -19,6 +21,9 @@ void Shape::setBackColor(form::Colour colour)
         return;
     m_backColour = colour;
     update();
+    // A screen reader announces the new port state as it happens.
+    QAccessibleValueChangeEvent event(this, portStateText(colour));
+    QAccessible::updateAccessibility(&event);
 }
 
 void Shape::setBorderColor(form::Colour colour)

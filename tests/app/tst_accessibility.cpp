@@ -1,0 +1,180 @@
+#include "app/form1.h"
+#include "app/formdefinition.h"
+#include "app/shape.h"
+#include "fakecomm.h"
+
+#include <QAccessible>
+#include <QComboBox>
+#include <QLabel>
+#include <QTest>
+
+using namespace quadrelink;
+
+namespace {
+
+QString qs(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+} // namespace
+
+// The window as a screen reader sees it, read through Qt's accessibility
+// interfaces.
+class tst_Accessibility : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { start(true); }
+    void cleanup() { m_form.reset(); }
+
+    void namesAsInTheTable_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        for (const auto &entry : form::accessibleNames)
+            QTest::newRow(entry.control.data()) << objectNameOf(entry.control) << qs(entry.name);
+    }
+    void namesAsInTheTable()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        QAccessibleInterface *accessible = interfaceOf(control);
+        QVERIFY(accessible);
+        QCOMPARE(accessible->text(QAccessible::Name), name);
+    }
+
+    void everyControlThatTakesTheFocusIsNamed()
+    {
+        for (const auto &place : form::placements) {
+            const QString control = objectNameOf(place.control);
+            auto *widget = m_form->controls().client->findChild<QWidget *>(control);
+            QVERIFY(widget);
+            if (widget->focusPolicy() == Qt::NoFocus)
+                continue;
+            QVERIFY2(!interfaceOf(control)->text(QAccessible::Name).isEmpty(), qPrintable(control));
+        }
+    }
+
+    void readoutsTellWhatTheyShow_data()
+    {
+        QTest::addColumn<bool>("command");
+        QTest::addColumn<QString>("received");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("distance") << false << "ad\r0523\r"
+                                  << "Label2"
+                                  << "0523";
+        QTest::newRow("distance without answer") << false << ""
+                                                 << "Label2"
+                                                 << "XXXXXX";
+        QTest::newRow("response") << true << "ID\rUC1000-30GM-IUR2-K-V15\r"
+                                  << "Label6"
+                                  << "UC1000-30GM-IUR2-K-V15";
+        QTest::newRow("response without answer") << true << ""
+                                                 << "Label6"
+                                                 << "XXXXXX";
+    }
+    void readoutsTellWhatTheyShow()
+    {
+        QFETCH(bool, command);
+        QFETCH(QString, received);
+        QFETCH(QString, control);
+        QFETCH(QString, value);
+        QAccessibleInterface *accessible = interfaceOf(control);
+        const QString nameBefore = accessible->text(QAccessible::Name);
+        if (command) {
+            m_form->Command3_Click();
+            m_comm->receive(received);
+            m_form->Timer4_Timer();
+        } else {
+            m_form->Timer1_Timer();
+            m_comm->receive(received);
+            m_form->Timer3_Timer();
+        }
+        QCOMPARE(accessible->text(QAccessible::Value), value);
+        QCOMPARE(accessible->text(QAccessible::Name), nameBefore);
+    }
+
+    void settingsBoxesTellTheirChoice_data()
+    {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("choice");
+        QTest::newRow("port number") << 0 << "12";
+        QTest::newRow("baud rate") << 1 << "115200";
+        QTest::newRow("parity") << 2 << "m";
+        QTest::newRow("data bits") << 3 << "5";
+        QTest::newRow("stop bits") << 4 << "2";
+    }
+    void settingsBoxesTellTheirChoice()
+    {
+        QFETCH(int, box);
+        QFETCH(QString, choice);
+        QComboBox *combo = m_form->controls().Combo1[box];
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(combo);
+        QCOMPARE(accessible->role(), QAccessible::ComboBox);
+        QVERIFY(accessible->state().editable);
+        combo->setCurrentIndex(combo->findText(choice));
+        QCOMPARE(accessible->text(QAccessible::Value), choice);
+        // The text field stays reachable, so that a value can be typed too.
+        QCOMPARE(accessible->childCount(), 1);
+        QCOMPARE(accessible->child(0)->role(), QAccessible::EditableText);
+    }
+
+    void settingsBoxOpensItsListOnRequest()
+    {
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        QComboBox *combo = m_form->controls().Combo1[1];
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(combo);
+        QVERIFY(!accessible->state().expanded);
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::showMenuAction());
+        QTRY_VERIFY(accessible->state().expanded);
+        combo->hidePopup();
+    }
+
+    void indicatorTellsThePortState_data()
+    {
+        QTest::addColumn<bool>("portOpens");
+        QTest::addColumn<bool>("loseDevice");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("port opened") << true << false << "open";
+        QTest::newRow("port absent or busy") << false << false << "closed";
+        QTest::newRow("device went away") << true << true << "closed";
+    }
+    void indicatorTellsThePortState()
+    {
+        QFETCH(bool, portOpens);
+        QFETCH(bool, loseDevice);
+        QFETCH(QString, state);
+        start(portOpens);
+        if (loseDevice)
+            m_comm->loseDevice();
+        QAccessibleInterface *accessible = interfaceOf(QStringLiteral("Shape1"));
+        QCOMPARE(accessible->role(), QAccessible::Indicator);
+        QCOMPARE(accessible->text(QAccessible::Value), state);
+    }
+
+private:
+    void start(bool portOpens)
+    {
+        m_form.reset();
+        auto comm = std::make_unique<FakeComm>();
+        comm->openSucceeds = portOpens;
+        m_comm = comm.get();
+        m_form = std::make_unique<Form1>(std::move(comm));
+    }
+
+    QAccessibleInterface *interfaceOf(const QString &control) const
+    {
+        return QAccessible::queryAccessibleInterface(
+            m_form->controls().client->findChild<QWidget *>(control));
+    }
+
+    FakeComm *m_comm = nullptr;
+    std::unique_ptr<Form1> m_form;
+};
+
+QTEST_MAIN(tst_Accessibility)
+#include "tst_accessibility.moc"
