@@ -1,7 +1,7 @@
 #include "app/form1.h"
 #include "app/formdefinition.h"
 #include "app/shape.h"
-#include "fakecomm.h"
+#include "fakewindow.h"
 
 #include <QAccessible>
 #include <QComboBox>
@@ -160,10 +160,7 @@ private:
     void start(bool portOpens)
     {
         m_form.reset();
-        auto comm = std::make_unique<FakeComm>();
-        comm->openSucceeds = portOpens;
-        m_comm = comm.get();
-        m_form = std::make_unique<Form1>(std::move(comm));
+        m_form = openFakeWindow(m_comm, {}, portOpens);
     }
 
     QAccessibleInterface *interfaceOf(const QString &control) const

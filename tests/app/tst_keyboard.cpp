@@ -1,5 +1,5 @@
 #include "app/form1.h"
-#include "fakecomm.h"
+#include "fakewindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -47,9 +47,7 @@ class tst_Keyboard : public QObject
 private slots:
     void init()
     {
-        auto comm = std::make_unique<FakeComm>();
-        m_comm = comm.get();
-        m_form = std::make_unique<Form1>(std::move(comm));
+        m_form = openFakeWindow(m_comm);
         m_form->show();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
         m_comm->calls.clear();
