@@ -227,6 +227,11 @@ FormControls buildForm(QMainWindow &window)
         control->setObjectName(objectNameOf(place.control));
         control->setAccessibleName(accessibleNameOf(place.control));
         control->setGeometry(pixelRect(place));
+        // Labels keep the size of their table row whatever they show. Saying so
+        // spares each new reading a layout request to the window: a label of
+        // variable size asks its parent to lay out again on every setText().
+        if (place.kind == form::Kind::Label)
+            control->setFixedSize(control->size());
         control->setFont(toQFont(look.font));
         applyColours(*control, place.kind, look);
         if (look.further & form::Hidden)

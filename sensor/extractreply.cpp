@@ -10,15 +10,18 @@ QString ExtractReply(const QString &received)
     return received.mid(carriageReturn + 1);
 }
 
-QString displayText(const QString &answer)
+QString displayText(QString answer)
 {
     qsizetype end = answer.size();
-    while (end > 0 && (answer[end - 1] == u'\r' || answer[end - 1] == u'\n'))
+    while (end > 0 && (answer.at(end - 1) == u'\r' || answer.at(end - 1) == u'\n'))
         --end;
-    QString shown = answer.left(end);
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    shown.replace(u'\r', u'\n');
-    return shown;
+    answer.truncate(end);
+    // A distance has no line end inside: leave it untouched rather than search it twice.
+    if (answer.contains(u'\r')) {
+        answer.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        answer.replace(u'\r', u'\n');
+    }
+    return answer;
 }
 
 } // namespace quadrelink

@@ -15,7 +15,8 @@ inline const QString noAnswer = QStringLiteral("XXXXXX");
 
 // How an answer is shown in a label: line ends at its end are not shown, and
 // each CR LF, lone CR or lone LF inside it starts a new line, so "0523" and a
-// carriage return reads "0523".
-[[nodiscard]] QString displayText(const QString &answer);
+// carriage return reads "0523". Taken by value: an answer handed over as a
+// temporary is trimmed in place instead of copied.
+[[nodiscard]] QString displayText(QString answer);
 
 } // namespace quadrelink

@@ -96,9 +96,12 @@ QString SerialPortComm::Input()
 {
     if (!m_port.isOpen())
         throw CommError(CommErrorCode::PortNotOpen, QStringLiteral("Port is not open"));
-    // Latin-1 maps each byte to the character of the same code and back, so NUL
-    // and bytes above 0x7F reach the caller unchanged.
-    return QString::fromLatin1(m_port.readAll());
+    // Asking for exactly what the port holds hands over its receive buffer as it
+    // is, where readAll() would first copy it into a newly allocated block; the
+    // Latin-1 conversion is then the only pass over the bytes. Latin-1 maps each
+    // byte to the character of the same code and back, so NUL and bytes above
+    // 0x7F reach the caller unchanged.
+    return QString::fromLatin1(m_port.read(m_port.bytesAvailable()));
 }
 
 void SerialPortComm::setOutput(const QString &text)
@@ -109,6 +112,11 @@ void SerialPortComm::setOutput(const QString &text)
     const QByteArray bytes = text.toLatin1();
     if (m_port.write(bytes) != bytes.size())
         throw CommError(CommErrorCode::DeviceLost, QStringLiteral("Cannot write to the port"));
+    // The command leaves now, not at the next turn of the event loop: there it
+    // would wait behind the repaint of the readout, and the sensor would see the
+    // polling rhythm shifted by however long the display took. A device that has
+    // gone fails here and is reported through onErrorOccurred as before.
+    m_port.flush();
 }
 
 void SerialPortComm::applyLineSettings()

@@ -8,6 +8,36 @@
 
 using namespace quadrelink;
 
+namespace {
+
+// Counts the layout requests that reach the widgets of one window.
+class LayoutRequestCounter final : public QObject
+{
+public:
+    explicit LayoutRequestCounter(QWidget *window)
+        : m_window(window)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~LayoutRequestCounter() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::LayoutRequest && watched->isWidgetType()
+            && (watched == m_window || m_window->isAncestorOf(static_cast<QWidget *>(watched))))
+            ++count;
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+};
+
+} // namespace
+
 // The polling cycle and the operator's command with the timers driven by
 // direct calls, against a scripted control.
 class tst_Dialogue : public QObject
@@ -161,6 +191,39 @@ private slots:
         QCOMPARE(label2(), QStringLiteral("ID\nUC1000-30GM-IUR2-K-V15"));
         m_form->Timer4_Timer();
         QCOMPARE(label6(), QStringLiteral("XXXXXX"));
+    }
+
+    // Readings arrive five times a second for as long as the window is open; a
+    // label that asked for a new layout with each of them would have the whole
+    // window laid out again every 100 ms.
+    void readingsRequestNoLayout_data()
+    {
+        QTest::addColumn<QString>("received");
+        QTest::newRow("distance") << "ad\r0523\r";
+        QTest::newRow("no answer") << "";
+        QTest::newRow("identity, wider than the readout") << "ad\rUC1000-30GM-IUR2-K-V15\r";
+        QTest::newRow("several answers, several lines") << "ad\r0523\rad\r0524\rad\r0525\r";
+    }
+    void readingsRequestNoLayout()
+    {
+        QFETCH(QString, received);
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        QCoreApplication::sendPostedEvents();
+
+        LayoutRequestCounter layouts(m_form.get());
+        for (int cycle = 0; cycle < 3; ++cycle) {
+            m_form->Timer1_Timer();
+            QCoreApplication::sendPostedEvents();
+            m_comm->receive(received);
+            m_form->Timer3_Timer();
+            QCoreApplication::sendPostedEvents();
+            m_form->Command3_Click();
+            m_comm->receive(received);
+            m_form->Timer4_Timer();
+            QCoreApplication::sendPostedEvents();
+        }
+        QCOMPARE(layouts.count, 0);
     }
 
     void closedPortGivesXXXXXXWithoutAnError()
