@@ -1,6 +1,7 @@
 #include "formbuilder.h"
 
 #include "accessibility.h"
+#include "bitmapfile.h"
 #include "eventfilters.h"
 #include "formdefinition.h"
 #include "framebox.h"
@@ -167,7 +168,7 @@ QWidget *createControl(const form::Placement &place, const form::Appearance &loo
     }
     case form::Kind::Image: {
         auto *image = new QLabel(parent);
-        image->setPixmap(QPixmap(QLatin1String(resources::logoPath)));
+        image->setPixmap(QPixmap::fromImage(readPicture(QLatin1String(resources::logoPath))));
         image->setScaledContents(look.further & form::Stretched);
         return image;
     }

@@ -1,5 +1,7 @@
 #include "user32.h"
 
+#include "bitmapfile.h"
+
 #include <QApplication>
 #include <QIcon>
 #include <QStyle>
@@ -48,7 +50,7 @@ User32::HICON QtUser32::LoadImageA(HINSTANCE, const QByteArray &name, unsigned t
         if (const HICON shared = m_shared.value(key))
             return shared;
     }
-    const QPixmap pixmap = QIcon(path).pixmap(width, height);
+    const QPixmap pixmap = iconPixmap(path, QSize(width, height));
     if (pixmap.isNull())
         return 0;
     m_loaded.append(pixmap);
@@ -56,6 +58,22 @@ User32::HICON QtUser32::LoadImageA(HINSTANCE, const QByteArray &name, unsigned t
     if (flags & LR_SHARED)
         m_shared.insert(key, handle);
     return handle;
+}
+
+QPixmap QtUser32::iconPixmap(const QString &path, QSize size)
+{
+    const qreal ratio = qApp->devicePixelRatio();
+    const QSize pixels = size * ratio;
+    QImage image = readPicture(path, pixels);
+    if (image.isNull())
+        return {};
+    // Scaled to the size asked for, in device pixels, so that the icon stays
+    // sharp on a screen that scales the window.
+    if (image.size() != pixels)
+        image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QPixmap pixmap = QPixmap::fromImage(std::move(image));
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
 }
 
 qintptr QtUser32::SendMessageA(HWND window, unsigned message, quintptr wParam, qintptr lParam)

@@ -66,6 +66,8 @@ private:
         HICON small = 0;
     };
 
+    [[nodiscard]] QPixmap iconPixmap(const QString &path, QSize size);
+
     QHash<QString, QString> m_iconResources;
     QList<QPixmap> m_loaded; // handle n is m_loaded[n - 1]
     QHash<QString, HICON> m_shared;
