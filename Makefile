@@ -22,8 +22,9 @@ SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 all: build
 
-deps:
-	@missing=$$(for p in $(PACKAGES); do \
+# Installs those of the Debian packages given that are missing (apt-get update first).
+define install-missing
+	@missing=$$(for p in $(1); do \
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
 	  done); \
 	if [ -n "$$missing" ]; then \
@@ -31,16 +32,13 @@ deps:
 	  $(SUDO) apt-get update && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
 	fi
+endef
+
+deps:
+	$(call install-missing,$(PACKAGES))
 
 bench-deps: deps
-	@missing=$$(for p in $(BENCH_PACKAGES); do \
-	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
-	  done); \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing:" $$missing; \
-	  $(SUDO) apt-get update && \
-	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
-	fi
+	$(call install-missing,$(BENCH_PACKAGES))
 
 $(BUILD_DIR)/CMakeCache.txt:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
