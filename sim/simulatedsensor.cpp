@@ -363,7 +363,6 @@ void SimulatedSensor::enqueue(QByteArray bytes, std::chrono::milliseconds gapBef
 
 void SimulatedSensor::discardQueue()
 {
-    m_bytesDiscarded += m_queuedBytes - m_headOffset;
     m_queue.clear();
     m_queuedBytes = 0;
     m_headOffset = 0;

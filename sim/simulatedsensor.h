@@ -72,7 +72,6 @@ public:
     [[nodiscard]] QString devicePath() const { return m_devicePath; }
     [[nodiscard]] const Options &options() const { return m_options; }
     [[nodiscard]] bool isPeerOpen() const { return m_state == State::PeerPresent; }
-    [[nodiscard]] bool isHungUp() const { return m_state == State::HungUp; }
 
     // Faults and delay can change while serving, e.g. to fall silent mid-session.
     void setBehaviour(SensorModel::Behaviour behaviour);
@@ -83,8 +82,6 @@ public:
     [[nodiscard]] const QList<ReceivedLine> &receivedLines() const { return m_receivedLines; }
     [[nodiscard]] qint64 receivedLineCount() const { return m_receivedLineCount; }
     [[nodiscard]] qint64 bytesSent() const { return m_bytesSent; }
-    // Queued bytes dropped because the program closed the port before they went out.
-    [[nodiscard]] qint64 bytesDiscarded() const { return m_bytesDiscarded; }
 
     [[nodiscard]] static std::chrono::microseconds monotonicNow();
     // One log line: milliseconds with three decimals, a space, the line with bytes
@@ -152,7 +149,6 @@ private:
     QList<ReceivedLine> m_receivedLines;
     qint64 m_receivedLineCount = 0;
     qint64 m_bytesSent = 0;
-    qint64 m_bytesDiscarded = 0;
 };
 
 } // namespace quadrelink::sim
