@@ -3,6 +3,7 @@
 #include "app/form1.h"
 #include "serial/serialportcomm.h"
 #include "simulatedsensor.h"
+#include "testhelpers.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -11,8 +12,6 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTimer>
-
-#include <sys/resource.h>
 
 // A window whose port numbers reach simulated sensors on pseudo-terminals,
 // with the message box captured.
@@ -64,14 +63,6 @@ inline void idle(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-inline double cpuSeconds()
-{
-    rusage usage {};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 inline qint64 residentKiB()

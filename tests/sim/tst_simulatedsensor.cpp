@@ -1,4 +1,5 @@
 #include "simulatedsensor.h"
+#include "testhelpers.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,7 +14,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/resource.h>
 
 using namespace std::chrono_literals;
 using quadrelink::sim::FileDescriptor;
@@ -64,14 +64,6 @@ bool hasShape(const QByteArray &bytes, const QByteArray &shape)
         && std::equal(bytes.begin(), bytes.end(), shape.begin(), [](char byte, char expected) {
                return expected == '#' ? (byte >= '0' && byte <= '9') : byte == expected;
            });
-}
-
-double cpuSeconds()
-{
-    rusage usage {};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 } // namespace
