@@ -43,4 +43,19 @@ bool ClickWatcher::eventFilter(QObject *, QEvent *event)
     }
 }
 
+WheelOnlyWithFocus::WheelOnlyWithFocus(QWidget *box)
+    : QObject(box)
+    , m_box(box)
+{
+    box->installEventFilter(this);
+}
+
+bool WheelOnlyWithFocus::eventFilter(QObject *, QEvent *event)
+{
+    if (event->type() != QEvent::Wheel || m_box->hasFocus())
+        return false;
+    event->ignore();
+    return true;
+}
+
 } // namespace quadrelink

@@ -31,4 +31,22 @@ private:
     bool m_pressed = false;
 };
 
+// Lets the mouse wheel act on a settings box only while the box has the
+// keyboard focus, where a wheel step is a choice from the list like an arrow
+// key. Over any other box the wheel does nothing: an operator scrolling past
+// the frame must not change the line settings unnoticed.
+class WheelOnlyWithFocus final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit WheelOnlyWithFocus(QWidget *box);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *m_box;
+};
+
 } // namespace quadrelink

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "formbuilder.h"
-#include "formtimer.h"
 #include "messagebox.h"
 #include "sensor/sensordialogue.h"
+#include "serial/settingsreapply.h"
 #include "startuptexts.h"
 #include "user32.h"
 
@@ -15,6 +15,7 @@
 
 namespace quadrelink {
 
+class FormTimer;
 class MSComm;
 
 // What the window takes from its surroundings, injected so that tests can
@@ -28,8 +29,10 @@ struct Form1Environment
 };
 
 // The program's only window. Its handlers keep the names of the events they
-// answer and stay thin: they read the controls, ask the serial control or the
-// sensor dialogue, and write the results back.
+// answer and only forward: the sensor dialogue decides what the polling cycle
+// and the operator's command do, the settings reapply what a choice in a
+// settings box does; the window reads its controls for them and shows what
+// they hand back.
 class Form1 final : public QMainWindow
 {
     Q_OBJECT
@@ -42,11 +45,8 @@ public:
 
     [[nodiscard]] const FormControls &controls() const { return m_controls; }
     [[nodiscard]] MSComm &MSComm1() const { return *m_MSComm1; }
+    // Timer1 to Timer4.
     [[nodiscard]] FormTimer &timer(int number);
-
-    // Opens the port with the control's current settings and shows in Shape1
-    // whether it is open.
-    void OpenPortAndShowState();
 
     void Form_Unload(qint16 &cancel);
 
@@ -79,19 +79,12 @@ protected:
 private:
     void Form_Load();
     void connectHandlers();
-    // Colours Shape1 from the port's state as read back: green open, red closed.
-    void showPortState();
 
     Form1Environment m_environment;
     FormControls m_controls;
     MSComm *m_MSComm1;
     SensorDialogue m_dialogue;
-    FormTimer Timer1;
-    FormTimer Timer2;
-    FormTimer Timer3;
-    FormTimer Timer4;
-    bool m_applying = false; // Timer2_Timer is waiting for its message box
-    bool m_choiceWhileApplying = false;
+    SettingsReapply m_reapply;
 };
 
 } // namespace quadrelink

@@ -33,7 +33,7 @@ QString toQString(std::string_view text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-QRect pixelRect(const form::Placement &p)
+QRect pixelRect(const form::Control &p)
 {
     return {form::pixels(p.left), form::pixels(p.top), form::pixels(p.width),
             form::pixels(p.height)};
@@ -62,12 +62,13 @@ Qt::Alignment toQt(form::Align align)
 
 // Back and fore colours go to the palette roles that the widget of each kind
 // paints its surface and its text with.
-void applyColours(QWidget &widget, form::Kind kind, const form::Appearance &look)
+void applyColours(QWidget &widget, const form::Control &look)
 {
     QPalette palette = widget.palette();
     const QColor back = toQColor(look.backColour, palette);
-    const QColor fore = toQColor(look.foreColour, palette);
-    switch (kind) {
+    const QColor fore = readableOn(back, toQColor(look.foreColour, palette),
+                                   form::isSystemColour(look.backColour));
+    switch (look.kind) {
     case form::Kind::TextBox:
     case form::Kind::ComboBox:
         palette.setColor(QPalette::Base, back);
@@ -83,32 +84,19 @@ void applyColours(QWidget &widget, form::Kind kind, const form::Appearance &look
     case form::Kind::Shape:
         palette.setColor(QPalette::Window, back);
         palette.setColor(QPalette::WindowText, fore);
-        widget.setAutoFillBackground(kind != form::Kind::Shape);
+        widget.setAutoFillBackground(look.kind != form::Kind::Shape);
         break;
     }
     widget.setPalette(palette);
 }
 
-QString accessibleNameOf(std::string_view control)
-{
-    const auto it
-        = std::ranges::find(form::accessibleNames, control, &form::AccessibleName::control);
-    return it == form::accessibleNames.end() ? QString() : toQString(it->name);
-}
-
-const form::ComboList *comboListFor(std::string_view control)
-{
-    const auto it = std::ranges::find(form::comboLists, control, &form::ComboList::control);
-    return it == form::comboLists.end() ? nullptr : &*it;
-}
-
-QWidget *createControl(const form::Placement &place, const form::Appearance &look, QWidget *parent)
+QWidget *createControl(const form::Control &look, QWidget *parent)
 {
     const QString text = toQString(look.text);
     // Labels and boxes are named before their first text: see
     // installAccessibleInterfaces.
-    const QString accessibleName = accessibleNameOf(place.control);
-    switch (place.kind) {
+    const QString accessibleName = toQString(look.accessibleName);
+    switch (look.kind) {
     case form::Kind::Label: {
         auto *label = new QLabel(parent);
         label->setAccessibleName(accessibleName);
@@ -144,9 +132,12 @@ QWidget *createControl(const form::Placement &place, const form::Appearance &loo
         combo->setInsertPolicy(QComboBox::NoInsert);
         // The box keeps what the operator types exactly as typed.
         combo->setCompleter(nullptr);
-        if (const auto *list = comboListFor(place.control))
-            for (std::string_view item : list->items)
-                combo->addItem(toQString(item), 0);
+        // The wheel acts on the box with the keyboard focus only, and does not
+        // give the focus: scrolling past the frame changes no line setting.
+        combo->setFocusPolicy(Qt::StrongFocus);
+        new WheelOnlyWithFocus(combo);
+        for (std::string_view item : look.items)
+            combo->addItem(toQString(item), 0);
         const int index = combo->findText(text, Qt::MatchExactly);
         combo->setCurrentIndex(index);
         combo->setEditText(text);
@@ -221,24 +212,22 @@ FormControls buildForm(QMainWindow &window)
     window.setCentralWidget(client);
 
     std::map<std::string_view, QWidget *> containers {{form::formName, client}};
-    for (std::size_t i = 0; i < form::placements.size(); ++i) {
-        const auto &place = form::placements[i];
-        const auto &look = form::appearances[i];
-        QWidget *control = createControl(place, look, containers.at(place.container));
-        control->setObjectName(objectNameOf(place.control));
-        control->setAccessibleName(accessibleNameOf(place.control));
-        control->setGeometry(pixelRect(place));
+    for (const form::Control &row : form::controls) {
+        QWidget *control = createControl(row, containers.at(row.container));
+        control->setObjectName(objectNameOf(row.name));
+        control->setAccessibleName(toQString(row.accessibleName));
+        control->setGeometry(pixelRect(row));
         // Labels keep the size of their table row whatever they show. Saying so
         // spares each new reading a layout request to the window: a label of
         // variable size asks its parent to lay out again on every setText().
-        if (place.kind == form::Kind::Label)
+        if (row.kind == form::Kind::Label)
             control->setFixedSize(control->size());
-        control->setFont(toQFont(look.font));
-        applyColours(*control, place.kind, look);
-        if (look.further & form::Hidden)
+        control->setFont(toQFont(row.font));
+        applyColours(*control, row);
+        if (row.further & form::Hidden)
             control->hide();
-        if (place.kind == form::Kind::Frame)
-            containers.emplace(place.control, control);
+        if (row.kind == form::Kind::Frame)
+            containers.emplace(row.name, control);
     }
 
     // Raising bottom first leaves the first of each list on top.
@@ -252,14 +241,14 @@ FormControls buildForm(QMainWindow &window)
 
     // The Tab key follows the tab indexes; controls that never take the focus
     // simply drop out of the chain.
-    std::array<const form::Placement *, form::placements.size()> byTabIndex {};
-    std::ranges::transform(form::placements, byTabIndex.begin(), [](const auto &p) { return &p; });
-    std::ranges::sort(byTabIndex, {}, &form::Placement::tabIndex);
+    std::array<const form::Control *, form::controls.size()> byTabIndex {};
+    std::ranges::transform(form::controls, byTabIndex.begin(), [](const auto &c) { return &c; });
+    std::ranges::sort(byTabIndex, {}, &form::Control::tabIndex);
     QWidget *previous = nullptr;
-    for (const auto *place : byTabIndex) {
-        if (place->tabIndex == form::noTabIndex)
+    for (const auto *row : byTabIndex) {
+        if (row->tabIndex == form::noTabIndex)
             continue;
-        QWidget *widget = find<QWidget>(client, place->control);
+        QWidget *widget = find<QWidget>(client, row->name);
         if (!(widget->focusPolicy() & Qt::TabFocus))
             continue;
         if (previous)

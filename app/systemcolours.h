@@ -25,4 +25,16 @@ namespace quadrelink {
 // QColor, system colours taken from the given palette.
 [[nodiscard]] QColor toQColor(form::Colour colour, const QPalette &palette);
 
+// The contrast of two colours as readers with low vision see it, from 1 (the
+// same) to 21 (black on white); text wants at least 4.5.
+[[nodiscard]] double contrastRatio(const QColor &a, const QColor &b);
+
+// The colour to draw text in on a background. The design chose its system
+// text colours for a light desktop: on a background of fixed colour (the
+// light-yellow readouts) they would vanish under a dark scheme, so such text is
+// black or white, whichever stands out more. Text on a background that follows
+// the system keeps the system's colour unless the two cannot be told apart.
+[[nodiscard]] QColor readableOn(const QColor &background, const QColor &text,
+                                bool backgroundFollowsSystem);
+
 } // namespace quadrelink

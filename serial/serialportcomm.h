@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commdefaults.h"
 #include "linesettings.h"
 #include "mscomm.h"
 #include "portmap.h"
@@ -34,7 +35,7 @@ public:
     // At most this many received bytes wait in the control; more stay with the
     // operating system and come with a later read, so memory stays bounded when
     // nobody reads and nothing is dropped.
-    static constexpr qint64 receiveBufferSize = 1024;
+    static constexpr qint64 receiveBufferSize = commDefaults.inBufferSize;
 
 private:
     void applyLineSettings();
@@ -42,9 +43,9 @@ private:
 
     QSerialPort m_port;
     PortMap m_portMap;
-    qint16 m_commPort = 1;
-    QString m_settingsText = QStringLiteral("1200,n,8,1");
-    LineSettings m_settings;
+    qint16 m_commPort = commDefaults.commPort;
+    QString m_settingsText = QString::fromLatin1(commDefaults.settings);
+    LineSettings m_settings = *parseLineSettings(m_settingsText);
 };
 
 } // namespace quadrelink

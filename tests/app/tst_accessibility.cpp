@@ -2,6 +2,7 @@
 #include "app/formdefinition.h"
 #include "app/shape.h"
 #include "fakewindow.h"
+#include "testhelpers.h"
 
 #include <QAccessible>
 #include <QComboBox>
@@ -9,15 +10,6 @@
 #include <QTest>
 
 using namespace quadrelink;
-
-namespace {
-
-QString qs(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
-} // namespace
 
 // The window as a screen reader sees it, read through Qt's accessibility
 // interfaces.
@@ -33,8 +25,9 @@ private slots:
     {
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("name");
-        for (const auto &entry : form::accessibleNames)
-            QTest::newRow(entry.control.data()) << objectNameOf(entry.control) << qs(entry.name);
+        for (const auto &c : form::controls)
+            if (!c.accessibleName.empty())
+                QTest::newRow(c.name.data()) << objectNameOf(c.name) << qs(c.accessibleName);
     }
     void namesAsInTheTable()
     {
@@ -47,8 +40,8 @@ private slots:
 
     void everyControlThatTakesTheFocusIsNamed()
     {
-        for (const auto &place : form::placements) {
-            const QString control = objectNameOf(place.control);
+        for (const auto &c : form::controls) {
+            const QString control = objectNameOf(c.name);
             auto *widget = m_form->controls().client->findChild<QWidget *>(control);
             QVERIFY(widget);
             if (widget->focusPolicy() == Qt::NoFocus)

@@ -1,12 +1,9 @@
 #include "app/form1.h"
 #include "app/shape.h"
 #include "fakewindow.h"
+#include "widgethelpers.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 
 using namespace quadrelink;
@@ -30,15 +27,31 @@ Started start(bool portOpens = true)
     return started;
 }
 
-// The named control that has the focus (an editable box's text field counts
-// as the box).
-QString focusedControl()
+// Counts the layout requests that reach the widgets of one window.
+class LayoutRequestCounter final : public QObject
 {
-    for (QWidget *w = QApplication::focusWidget(); w; w = w->parentWidget())
-        if (!w->objectName().isEmpty() && !w->objectName().startsWith(u"qt_"))
-            return w->objectName();
-    return {};
-}
+public:
+    explicit LayoutRequestCounter(QWidget *window)
+        : m_window(window)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~LayoutRequestCounter() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::LayoutRequest && watched->isWidgetType()
+            && (watched == m_window || m_window->isAncestorOf(static_cast<QWidget *>(watched))))
+            ++count;
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+};
 
 } // namespace
 
@@ -91,13 +104,67 @@ private slots:
         QCOMPARE(form->controls().Label2->text(), QStringLiteral("XXXXXX"));
     }
 
-    void timerIntervals()
+    // The buttons and timers reach the sensor dialogue, and what it hands back
+    // lands in the readouts as the operator reads it.
+    void dialogueWiring()
     {
         auto [comm, form] = start();
-        QCOMPARE(form->timer(1).Interval(), 200);
-        QCOMPARE(form->timer(2).Interval(), 100);
-        QCOMPARE(form->timer(3).Interval(), 50);
-        QCOMPARE(form->timer(4).Interval(), 150);
+        const FormControls &controls = form->controls();
+        comm->calls.clear();
+        controls.Command1->click();
+        QVERIFY(form->timer(1).Enabled());
+        comm->receive(QStringLiteral("late\r"));
+        form->Timer1_Timer();
+        QCOMPARE(controls.Label2->text(), QStringLiteral("late"));
+        comm->receive(QStringLiteral("ad\rID\r\nUC1000\r"));
+        form->Timer3_Timer();
+        // Line ends at the end are not shown; inside they start a new line.
+        QCOMPARE(controls.Label2->text(), QStringLiteral("ID\nUC1000"));
+        controls.Command2->click();
+        QVERIFY(!form->timer(1).Enabled());
+
+        controls.Text1->setText(QStringLiteral("OD"));
+        controls.Command3->click();
+        QVERIFY(form->timer(4).Enabled());
+        comm->receive(QStringLiteral("OD\r0400\r"));
+        form->Timer4_Timer();
+        QCOMPARE(controls.Label6->text(), QStringLiteral("0400"));
+        QCOMPARE(comm->sent, (QStringList {"ad\r", "OD\r"}));
+        QCOMPARE(form->replyBuffer(), QStringLiteral("OD\r0400\r"));
+    }
+
+    // Readings arrive five times a second for as long as the window is open; a
+    // label that asked for a new layout with each of them would have the whole
+    // window laid out again every 100 ms.
+    void readingsRequestNoLayout_data()
+    {
+        QTest::addColumn<QString>("received");
+        QTest::newRow("distance") << "ad\r0523\r";
+        QTest::newRow("no answer") << "";
+        QTest::newRow("identity, wider than the readout") << "ad\rUC1000-30GM-IUR2-K-V15\r";
+        QTest::newRow("several answers, several lines") << "ad\r0523\rad\r0524\rad\r0525\r";
+    }
+    void readingsRequestNoLayout()
+    {
+        QFETCH(QString, received);
+        auto [comm, form] = start();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QCoreApplication::sendPostedEvents();
+
+        LayoutRequestCounter layouts(form.get());
+        for (int cycle = 0; cycle < 3; ++cycle) {
+            form->Timer1_Timer();
+            QCoreApplication::sendPostedEvents();
+            comm->receive(received);
+            form->Timer3_Timer();
+            QCoreApplication::sendPostedEvents();
+            form->Command3_Click();
+            comm->receive(received);
+            form->Timer4_Timer();
+            QCoreApplication::sendPostedEvents();
+        }
+        QCOMPARE(layouts.count, 0);
     }
 
     void closingClosesAnOpenPortOnly_data()

@@ -2,8 +2,11 @@
 #include "app/formdefinition.h"
 #include "app/shape.h"
 #include "app/systemcolours.h"
+#include "testhelpers.h"
+#include "widgethelpers.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -17,28 +20,6 @@
 using namespace quadrelink;
 
 namespace {
-
-QString qs(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
-QString textOf(QWidget *widget)
-{
-    if (auto *label = qobject_cast<QLabel *>(widget))
-        return label->text();
-    if (auto *button = qobject_cast<QAbstractButton *>(widget))
-        return button->text();
-    if (auto *edit = qobject_cast<QLineEdit *>(widget))
-        return edit->text();
-    if (auto *combo = qobject_cast<QComboBox *>(widget))
-        return combo->currentText();
-    if (auto *frame = qobject_cast<QGroupBox *>(widget))
-        return frame->title();
-    if (auto *edit = qobject_cast<QPlainTextEdit *>(widget))
-        return edit->toPlainText();
-    return {};
-}
 
 // The palette role that carries a control's back colour.
 QPalette::ColorRole backRole(form::Kind kind)
@@ -71,15 +52,15 @@ private slots:
     void everyControlAsInTheTables_data()
     {
         QTest::addColumn<int>("row");
-        for (std::size_t i = 0; i < form::placements.size(); ++i)
-            QTest::newRow(form::placements[i].control.data()) << int(i);
+        for (std::size_t i = 0; i < form::controls.size(); ++i)
+            QTest::newRow(form::controls[i].name.data()) << int(i);
     }
     void everyControlAsInTheTables()
     {
         QFETCH(int, row);
-        const auto &place = form::placements[std::size_t(row)];
-        const auto &look = form::appearances[std::size_t(row)];
-        auto *widget = m_controls.client->findChild<QWidget *>(objectNameOf(place.control));
+        const auto &place = form::controls[std::size_t(row)];
+        const auto &look = place;
+        auto *widget = m_controls.client->findChild<QWidget *>(objectNameOf(place.name));
         QVERIFY(widget);
 
         const QString container = place.container == form::formName ? QStringLiteral("client")
@@ -101,6 +82,7 @@ private slots:
             QCOMPARE(widget->palette().color(backRole(place.kind)),
                      toQColor(look.backColour, m_window->palette()));
         }
+        QCOMPARE(widget->accessibleName(), qs(look.accessibleName));
         if (auto *label = qobject_cast<QLabel *>(widget);
             label && place.kind == form::Kind::Label) {
             QCOMPARE(label->textFormat(), Qt::PlainText);
@@ -185,6 +167,57 @@ private slots:
         QVERIFY(check(m_controls.client, form::formStacking));
         QVERIFY(check(m_controls.Frame1[1], form::aboutStacking));
         QVERIFY(check(m_controls.Frame1[0], form::portFrameStacking));
+    }
+
+    // Text stands out from its background under a light and a dark desktop
+    // scheme alike: the fixed light-yellow readouts get dark text even where
+    // the scheme's text is light.
+    void textReadableUnderEveryScheme_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<QString>("control");
+        for (bool dark : {false, true})
+            for (const auto &c : form::controls)
+                if (c.kind != form::Kind::Shape && c.kind != form::Kind::Image
+                    && c.kind != form::Kind::Frame)
+                    QTest::addRow("%s, %s", dark ? "dark" : "light", c.name.data())
+                        << dark << objectNameOf(c.name);
+    }
+    void textReadableUnderEveryScheme()
+    {
+        QFETCH(bool, dark);
+        QFETCH(QString, control);
+        const QPalette before = QApplication::palette();
+        if (dark) {
+            // A dark desktop's colours, as KDE's Breeze Dark gives them.
+            QPalette scheme(QColor(0x31, 0x36, 0x3b));
+            for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+                scheme.setColor(role, QColor(0xfc, 0xfc, 0xfc));
+            scheme.setColor(QPalette::Base, QColor(0x1b, 0x1e, 0x20));
+            scheme.setColor(QPalette::Window, QColor(0x2a, 0x2e, 0x32));
+            QApplication::setPalette(scheme);
+        }
+        QMainWindow window;
+        const FormControls controls = buildForm(window);
+        QApplication::setPalette(before);
+
+        auto *widget = controls.client->findChild<QWidget *>(control);
+        QVERIFY(widget);
+        const bool box = qobject_cast<QLineEdit *>(widget) || qobject_cast<QComboBox *>(widget)
+            || qobject_cast<QPlainTextEdit *>(widget);
+        const bool button = qobject_cast<QAbstractButton *>(widget);
+        const QPalette &palette = widget->palette();
+        const QColor back = palette.color(box          ? QPalette::Base
+                                              : button ? QPalette::Button
+                                                       : QPalette::Window);
+        const QColor text = palette.color(box          ? QPalette::Text
+                                              : button ? QPalette::ButtonText
+                                                       : QPalette::WindowText);
+        const double ratio = contrastRatio(back, text);
+        QVERIFY2(ratio >= 4.5,
+                 qPrintable(QStringLiteral("%1 on %2: %3:1")
+                                .arg(text.name(), back.name())
+                                .arg(ratio, 0, 'f', 2)));
     }
 
     void menuHasOneItemThatFiresAtOnce()

@@ -2,6 +2,7 @@
 #include "app/formdefinition.h"
 #include "fakecomm.h"
 #include "resources/resources.h"
+#include "widgethelpers.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -50,15 +51,6 @@ QRect textRoom(QWidget *widget)
     return widget->contentsRect();
 }
 
-QString captionOf(QWidget *widget)
-{
-    if (auto *label = qobject_cast<QLabel *>(widget))
-        return label->text();
-    if (auto *button = qobject_cast<QAbstractButton *>(widget))
-        return button->text();
-    return {};
-}
-
 // Child side: builds the window at this process's scale factor and writes what
 // the parent compares.
 int measureWindow(const QString &into)
@@ -73,8 +65,8 @@ int measureWindow(const QString &into)
         return 1;
 
     QJsonObject controls;
-    for (const auto &place : form::placements) {
-        const QString name = objectNameOf(place.control);
+    for (const auto &place : form::controls) {
+        const QString name = objectNameOf(place.name);
         auto *widget = form.controls().client->findChild<QWidget *>(name);
         if (!widget)
             return 1;
@@ -86,7 +78,7 @@ int measureWindow(const QString &into)
             {"grab", QJsonArray {grab.width(), grab.height()}},
         };
         if (place.kind == form::Kind::Label || place.kind == form::Kind::Button) {
-            const QString caption = captionOf(widget);
+            const QString caption = textOf(widget);
             measured["advance"] = widget->fontMetrics().horizontalAdvance(caption);
             measured["lineHeight"] = widget->fontMetrics().height();
             measured["room"] = toJson(textRoom(widget));
@@ -147,15 +139,15 @@ private slots:
             QFile file(QDir(into).filePath(QStringLiteral("controls.json")));
             QVERIFY(file.open(QIODevice::ReadOnly));
             m_measured[factor] = QJsonDocument::fromJson(file.readAll()).object();
-            QCOMPARE(m_measured[factor].size(), qsizetype(form::placements.size()));
+            QCOMPARE(m_measured[factor].size(), qsizetype(form::controls.size()));
         }
     }
 
     void everyControlScalesAsAWhole_data()
     {
         QTest::addColumn<QString>("control");
-        for (const auto &place : form::placements)
-            QTest::newRow(place.control.data()) << objectNameOf(place.control);
+        for (const auto &place : form::controls)
+            QTest::newRow(place.name.data()) << objectNameOf(place.name);
     }
     void everyControlScalesAsAWhole()
     {
@@ -176,9 +168,9 @@ private slots:
     void noCaptionClippedOnlyAtTwice_data()
     {
         QTest::addColumn<QString>("control");
-        for (const auto &place : form::placements)
+        for (const auto &place : form::controls)
             if (place.kind == form::Kind::Label || place.kind == form::Kind::Button)
-                QTest::newRow(place.control.data()) << objectNameOf(place.control);
+                QTest::newRow(place.name.data()) << objectNameOf(place.name);
     }
     void noCaptionClippedOnlyAtTwice()
     {

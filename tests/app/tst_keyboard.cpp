@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "fakewindow.h"
+#include "widgethelpers.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -10,16 +11,6 @@
 using namespace quadrelink;
 
 namespace {
-
-// The named control that has the focus (a settings box's text field counts as
-// the box).
-QString focusedControl()
-{
-    for (QWidget *w = QApplication::focusWidget(); w; w = w->parentWidget())
-        if (!w->objectName().isEmpty() && !w->objectName().startsWith(u"qt_"))
-            return w->objectName();
-    return {};
-}
 
 // A key as the keyboard delivers it: to whatever has the focus.
 void press(Qt::Key key)

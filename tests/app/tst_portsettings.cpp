@@ -1,16 +1,17 @@
 #include "app/form1.h"
 #include "app/shape.h"
 #include "fakewindow.h"
+#include "widgethelpers.h"
 
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QTest>
+#include <QWheelEvent>
 
 using namespace quadrelink;
 
-// Choices in the settings boxes and the apply that follows, against a
-// scripted control, with the message box captured.
+// The five settings boxes as the operator uses them: which gestures are a
+// choice that applies the settings, and what the window shows of the apply.
 class tst_PortSettings : public QObject
 {
     Q_OBJECT
@@ -22,23 +23,22 @@ private slots:
         environment.messageBox = [this](QWidget *owner, const QString &text) {
             m_messages << text;
             QCOMPARE(owner, m_form.get());
-            if (m_whileMessageOpen)
-                m_whileMessageOpen();
+            // The port is closed while the message waits: so says the circle.
+            QCOMPARE(shape(), form::red);
         };
         m_form = openFakeWindow(m_comm, std::move(environment));
         m_comm->calls.clear();
         m_messages.clear();
-        m_whileMessageOpen = nullptr;
     }
     void cleanup() { m_form.reset(); }
 
-    void everyBoxLeadsToTheFullApply_data()
+    void everyBoxAppliesAllFiveTexts_data()
     {
         QTest::addColumn<int>("box");
         for (int box = 0; box < 5; ++box)
             QTest::addRow("Combo1(%d)", box) << box;
     }
-    void everyBoxLeadsToTheFullApply()
+    void everyBoxAppliesAllFiveTexts()
     {
         QFETCH(int, box);
         combo(0)->setEditText(QStringLiteral("2"));
@@ -50,109 +50,21 @@ private slots:
         emit combo(box)->activated(combo(box)->currentIndex());
         QCOMPARE(m_comm->calls, QStringList {"PortOpen=false"});
         QVERIFY(m_form->timer(2).Enabled());
-
-        m_form->Timer2_Timer();
+        QTRY_VERIFY(!m_form->timer(2).Enabled());
         QCOMPARE(
             m_comm->calls,
             (QStringList {"PortOpen=false", "CommPort=2", "Settings=9600,e,7,2", "PortOpen=true"}));
         QVERIFY(m_messages.isEmpty());
-        QVERIFY(!m_form->timer(2).Enabled());
         QCOMPARE(shape(), form::green);
     }
 
-    void initialTextsApplyTheInitialSettings()
+    void refusedSettingsShowTheMessageThenGreen()
     {
-        m_form->Combo1_Click(0);
-        m_form->Timer2_Timer();
-        QCOMPARE(m_comm->CommPort(), qint16(1));
-        QCOMPARE(m_comm->Settings(), QStringLiteral("1200,n,8,1"));
-    }
-
-    void refusedSettingsReportOnceThenReopen_data()
-    {
-        QTest::addColumn<QString>("port");
-        QTest::addColumn<QString>("baud");
-        QTest::newRow("letters for baud") << "1"
-                                          << "abc";
-        QTest::newRow("port number not a number") << "abc"
-                                                  << "1200";
-        QTest::newRow("port number 0") << "0"
-                                       << "1200";
-        QTest::newRow("both wrong") << "-1"
-                                    << "x";
-    }
-    void refusedSettingsReportOnceThenReopen()
-    {
-        QFETCH(QString, port);
-        QFETCH(QString, baud);
-        combo(0)->setEditText(port);
-        combo(1)->setEditText(baud);
+        combo(1)->setEditText(QStringLiteral("abc"));
         m_form->Combo1_Click(1);
         m_form->Timer2_Timer();
         QCOMPARE(m_messages, QStringList {QStringLiteral("Недопустимо")});
-        QCOMPARE(m_comm->calls.last(), QStringLiteral("PortOpen=true"));
         QCOMPARE(shape(), form::green);
-        QCOMPARE(m_comm->CommPort(), qint16(1));
-    }
-
-    void failedReopenShowsRedWithoutMessage()
-    {
-        m_comm->openSucceeds = false;
-        m_form->Combo1_Click(0);
-        m_form->Timer2_Timer();
-        QVERIFY(m_messages.isEmpty());
-        QCOMPARE(shape(), form::red);
-    }
-
-    void choiceWhileClosedAttemptsNoClose()
-    {
-        m_comm->setPortOpen(false);
-        m_comm->calls.clear();
-        m_form->Combo1_Click(3);
-        QVERIFY(m_comm->calls.isEmpty());
-        QVERIFY(m_form->timer(2).Enabled());
-        m_form->Timer2_Timer();
-        QCOMPARE(m_comm->calls.last(), QStringLiteral("PortOpen=true"));
-    }
-
-    void furtherChoicesLeadToOneApplyOfTheLatestTexts()
-    {
-        m_form->Combo1_Click(0);
-        combo(1)->setEditText(QStringLiteral("19200"));
-        m_form->Combo1_Click(1);
-        QCOMPARE(m_comm->calls, QStringList {"PortOpen=false"});
-        QTRY_VERIFY(!m_form->timer(2).Enabled());
-        QCOMPARE(m_comm->calls.count(QStringLiteral("PortOpen=true")), 1);
-        QCOMPARE(m_comm->Settings(), QStringLiteral("19200,n,8,1"));
-    }
-
-    void oneMessageBoxAtATime()
-    {
-        combo(1)->setEditText(QStringLiteral("abc"));
-        int ticksWhileOpen = 0;
-        m_whileMessageOpen = [&] {
-            // The box is modal, but timers still tick under it: Timer2 is still
-            // enabled, and the operator may choose in another box.
-            QVERIFY(m_form->timer(2).Enabled());
-            m_form->Timer2_Timer();
-            ++ticksWhileOpen;
-            combo(1)->setEditText(QStringLiteral("4800"));
-            m_form->Combo1_Click(1);
-        };
-        m_form->Combo1_Click(1);
-        m_form->Timer2_Timer();
-        QCOMPARE(ticksWhileOpen, 1);
-        QCOMPARE(m_messages.size(), 1);
-        QCOMPARE(m_comm->calls.count(QStringLiteral("PortOpen=true")), 1);
-        // The choice made under the box is applied once more afterwards.
-        QVERIFY(m_form->timer(2).Enabled());
-        QVERIFY(!m_comm->PortOpen());
-        m_whileMessageOpen = nullptr;
-        m_form->Timer2_Timer();
-        QCOMPARE(m_messages.size(), 1);
-        QCOMPARE(m_comm->Settings(), QStringLiteral("4800,n,8,1"));
-        QVERIFY(m_comm->PortOpen());
-        QVERIFY(!m_form->timer(2).Enabled());
     }
 
     void typingEnterAndFocusChangesApplyNothing_data()
@@ -186,14 +98,42 @@ private slots:
         QCOMPARE(m_comm->calls, QStringList {"PortOpen=false"});
     }
 
-    void arrowKeysChooseAndApply()
+    // The arrow keys and the wheel choose in the focused box as the list does;
+    // the wheel over a box without the focus does nothing at all.
+    void keysAndWheel_data()
     {
+        QTest::addColumn<bool>("wheel");
+        QTest::addColumn<bool>("focused");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("arrow key in the focused box") << false << true << "2400";
+        QTest::newRow("wheel over the focused box") << true << true << "2400";
+        QTest::newRow("wheel over a box without focus") << true << false << "1200";
+    }
+    void keysAndWheel()
+    {
+        QFETCH(bool, wheel);
+        QFETCH(bool, focused);
+        QFETCH(QString, chosen);
         m_form->show();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
         QComboBox *box = combo(1);
-        box->setFocus();
-        QTest::keyClick(box, Qt::Key_Down);
-        QCOMPARE(box->currentText(), QStringLiteral("2400"));
+        (focused ? static_cast<QWidget *>(box) : m_form->controls().Text1)->setFocus();
+        if (wheel) {
+            const QPointF at = box->rect().center();
+            // One notch down, as a mouse wheel sends it.
+            QWheelEvent notch(at, box->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(box, &notch);
+        } else {
+            QTest::keyClick(box, Qt::Key_Down);
+        }
+        QCOMPARE(box->currentText(), chosen);
+        QCOMPARE(focusedControl(), focused ? "Combo1_1" : "Text1");
+        if (!focused) {
+            QVERIFY(!m_form->timer(2).Enabled());
+            QCOMPARE(m_comm->calls, QStringList {});
+            return;
+        }
         QVERIFY(m_form->timer(2).Enabled());
         QTRY_VERIFY(!m_form->timer(2).Enabled());
         QCOMPARE(m_comm->Settings(), QStringLiteral("2400,n,8,1"));
@@ -206,7 +146,6 @@ private:
     FakeComm *m_comm = nullptr;
     std::unique_ptr<Form1> m_form;
     QStringList m_messages;
-    std::function<void()> m_whileMessageOpen;
 };
 
 QTEST_MAIN(tst_PortSettings)

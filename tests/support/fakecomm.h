@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/commdefaults.h"
 #include "serial/mscomm.h"
 
 #include <QStringList>
@@ -35,8 +36,8 @@ public:
     [[nodiscard]] QString pending() const { return m_received; }
 
 private:
-    qint16 m_commPort = 1;
-    QString m_settings = QStringLiteral("1200,n,8,1");
+    qint16 m_commPort = quadrelink::commDefaults.commPort;
+    QString m_settings = QString::fromLatin1(quadrelink::commDefaults.settings);
     bool m_open = false;
     QString m_received;
 };

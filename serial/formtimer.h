@@ -20,6 +20,8 @@ public:
     void setEnabled(bool enabled);
 
     [[nodiscard]] int Interval() const { return m_timer.interval(); }
+    // Milliseconds to the next tick while enabled.
+    [[nodiscard]] int remainingTime() const { return m_timer.remainingTime(); }
 
 signals:
     void Timer();
