@@ -152,6 +152,53 @@ bool SimulatedSensor::start()
     return true;
 }
 
+SimulatedSensor::LineView SimulatedSensor::lineView() const
+{
+    termios settings {};
+    if (!m_master.isValid() || ::tcgetattr(m_master.get(), &settings) < 0)
+        return {};
+    LineView line;
+    // cfgetospeed gives a Bxxx code; the common ones map to their rates.
+    static constexpr std::array<std::pair<speed_t, qint32>, 18> rates {{
+        {B50, 50},
+        {B75, 75},
+        {B110, 110},
+        {B134, 134},
+        {B150, 150},
+        {B200, 200},
+        {B300, 300},
+        {B600, 600},
+        {B1200, 1200},
+        {B1800, 1800},
+        {B2400, 2400},
+        {B4800, 4800},
+        {B9600, 9600},
+        {B19200, 19200},
+        {B38400, 38400},
+        {B57600, 57600},
+        {B115200, 115200},
+        {B230400, 230400},
+    }};
+    const speed_t code = ::cfgetospeed(&settings);
+    const auto known = std::ranges::find(rates, code, &std::pair<speed_t, qint32>::first);
+    line.baudRate = known == rates.end() ? -1 : known->second; // -1: a rate of its own
+    line.stopBits = (settings.c_cflag & CSTOPB) ? 2 : 1;
+    const bool odd = settings.c_cflag & PARODD;
+    if (settings.c_cflag & CMSPAR)
+        line.parityKind = odd ? 'm' : 's';
+    else
+        line.parityKind = odd ? 'o' : 'e';
+    return line;
+}
+
+QString SimulatedSensor::describe(const LineView &line)
+{
+    return QStringLiteral("%1 baud, %2 stop bits, parity kind %3")
+        .arg(line.baudRate)
+        .arg(line.stopBits)
+        .arg(QLatin1Char(line.parityKind));
+}
+
 void SimulatedSensor::setBehaviour(SensorModel::Behaviour behaviour)
 {
     m_options.silent = behaviour.silent;

@@ -70,6 +70,22 @@ public:
     [[nodiscard]] QString errorString() const { return m_errorString; }
 
     [[nodiscard]] QString devicePath() const { return m_devicePath; }
+
+    // The line settings the program gave its side of the port, as the sensor's
+    // side sees them. A pseudo-terminal forces 8 data bits and turns parity
+    // checking off, so only the baud rate, the stop bits and the kind of parity
+    // the program asked for show; "none" and "even" look alike.
+    struct LineView
+    {
+        qint32 baudRate = 0;
+        int stopBits = 1;
+        char parityKind = 'e'; // 'e' even (or none), 'o' odd, 's' space, 'm' mark
+
+        friend bool operator==(const LineView &, const LineView &) = default;
+    };
+    [[nodiscard]] LineView lineView() const;
+    // "9600 baud, 2 stop bits, parity kind o"
+    [[nodiscard]] static QString describe(const LineView &line);
     [[nodiscard]] const Options &options() const { return m_options; }
     [[nodiscard]] bool isPeerOpen() const { return m_state == State::PeerPresent; }
 

@@ -120,13 +120,25 @@ int main(int argc, char *argv[])
     SimulatedSensor sensor(options);
     QObject::connect(&sensor, &SimulatedSensor::hungUp, &app, &QCoreApplication::quit);
     if (parser.isSet(verbose)) {
+        // The line settings are reported when the port opens and whenever a
+        // command finds them changed, so that a run shows what the program set.
+        SimulatedSensor::LineView reported;
+        const auto reportLine = [&sensor, &reported](const char *event) {
+            reported = sensor.lineView();
+            std::fprintf(stderr, "%s: %s\n", event,
+                         qPrintable(SimulatedSensor::describe(reported)));
+        };
         QObject::connect(&sensor, &SimulatedSensor::peerOpened,
-                         [] { std::fputs("port opened\n", stderr); });
+                         [reportLine] { reportLine("port opened"); });
         QObject::connect(&sensor, &SimulatedSensor::peerClosed,
                          [] { std::fputs("port closed\n", stderr); });
-        QObject::connect(&sensor, &SimulatedSensor::lineReceived, [](const QByteArray &line) {
-            std::fprintf(stderr, "received %s\n", line.toPercentEncoding(" ").constData());
-        });
+        QObject::connect(&sensor, &SimulatedSensor::lineReceived,
+                         [&sensor, &reported, reportLine](const QByteArray &line) {
+                             if (!(sensor.lineView() == reported))
+                                 reportLine("line settings");
+                             std::fprintf(stderr, "received %s\n",
+                                          line.toPercentEncoding(" ").constData());
+                         });
     }
     if (!sensor.start()) {
         std::fprintf(stderr, "quadrelink-sim: %s\n", qPrintable(sensor.errorString()));

@@ -110,6 +110,48 @@ private slots:
         QVERIFY(m_messages.isEmpty());
     }
 
+    // What the operator chooses reaches the line: the sensor's side of the
+    // pseudo-terminal sees the baud rate, the stop bits and the kind of parity.
+    void chosenSettingsReachTheLine_data()
+    {
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("stopBits");
+        // '-': no parity, which a pseudo-terminal cannot show (the parity kind
+        // then means nothing on a real line either).
+        QTest::addColumn<char>("parityKind");
+        QTest::newRow("as at start") << QStringList {"1200", "n", "8", "1"} << 1200 << 1 << '-';
+        QTest::newRow("9600, two stop bits")
+            << QStringList {"9600", "n", "8", "2"} << 9600 << 2 << '-';
+        QTest::newRow("odd") << QStringList {"19200", "o", "8", "1"} << 19200 << 1 << 'o';
+        QTest::newRow("even after odd") << QStringList {"300", "e", "8", "1"} << 300 << 1 << 'e';
+        QTest::newRow("mark") << QStringList {"4800", "m", "8", "2"} << 4800 << 2 << 'm';
+        QTest::newRow("space") << QStringList {"115200", "s", "8", "1"} << 115200 << 1 << 's';
+    }
+    void chosenSettingsReachTheLine()
+    {
+        QFETCH(QStringList, texts);
+        QFETCH(int, baud);
+        QFETCH(int, stopBits);
+        QFETCH(char, parityKind);
+        auto *sensor = addSensor();
+        openWindow({{1, sensor->devicePath()}});
+        // Odd parity first, so that the row's own parity must be set, not left.
+        for (const QStringList &chosen : {QStringList {"2400", "o", "8", "2"}, texts}) {
+            for (int box = 1; box <= 4; ++box)
+                combo(box)->setEditText(chosen[box - 1]);
+            emit combo(1)->activated(combo(1)->currentIndex());
+            QTRY_VERIFY(!m_form->timer(2).Enabled());
+            QCOMPARE(m_form->controls().Shape1->BackColor(), form::green);
+        }
+        const SimulatedSensor::LineView line = sensor->lineView();
+        QCOMPARE(line.baudRate, baud);
+        QCOMPARE(line.stopBits, stopBits);
+        if (parityKind != '-')
+            QCOMPARE(line.parityKind, parityKind);
+        QVERIFY(m_messages.isEmpty());
+    }
+
     void portNumberWithoutDeviceShowsRedWithoutMessage()
     {
         auto *sensor = addSensor();
