@@ -34,9 +34,13 @@ How each figure is taken:
              in one.
   period     the simulated sensor's log: CLOCK_MONOTONIC of every "ad" line.
   reply      perf: the write(2) of the query to the port's descriptor (syscall
-             tracepoint) to the next entry of SerialPortComm::Input() (uprobe),
-             which is where the window takes the answer from the port. Skipped
+             tracepoint) to the next entry of SensorDialogue::distanceReplyDue()
+             (uprobe), where the window takes the answer from the port. Skipped
              when perf cannot place the probe.
+
+Where "Run" is and the polling period and reply delay are not typed here:
+quadrelink-bench-facts reads them from the program (the button by its object
+name, the intervals from the sensor dialogue), on the benchmark's own display.
 """
 
 import ctypes
@@ -52,11 +56,12 @@ import time
 from pathlib import Path
 
 TICK_HZ = os.sysconf("SC_CLK_TCK")
-POLL_PERIOD_MS = 200.0
-REPLY_DELAY_MS = 50.0
-# "Run" is at 394,30 (35x21) in the client area, below the menu bar.
-RUN_BUTTON = ("411", "62")
-INPUT_SYMBOL = "_ZN10quadrelink14SerialPortComm5InputEv"
+# Filled in from quadrelink-bench-facts by main().
+POLL_PERIOD_MS = None
+REPLY_DELAY_MS = None
+RUN_BUTTON = None
+# Where the window reads the answer to a distance query, by its C++ name.
+REPLY_READ_FUNCTION = "quadrelink::SensorDialogue::distanceReplyDue()"
 
 
 def env_number(name, default, kind=float):
@@ -257,6 +262,31 @@ def port_descriptor(pid):
     return None
 
 
+def mangled_name(binary, function):
+    """The symbol of a C++ function, found by its readable name."""
+    listing = subprocess.run(["nm", "--defined-only", str(binary)], capture_output=True,
+                             text=True, check=True).stdout.splitlines()
+    readable = subprocess.run(["nm", "-C", "--defined-only", str(binary)], capture_output=True,
+                              text=True, check=True).stdout.splitlines()
+    for raw, demangled in zip(listing, readable):
+        if demangled.split(None, 2)[-1] == function:
+            return raw.split(None, 2)[-1]
+    return None
+
+
+def window_facts(facts_program):
+    """Where "Run" is and the designed intervals, from the program itself."""
+    global POLL_PERIOD_MS, REPLY_DELAY_MS, RUN_BUTTON
+    text = subprocess.run([str(facts_program)], capture_output=True, text=True, check=True,
+                          timeout=60).stdout
+    facts = json.loads(text.strip().splitlines()[-1])
+    POLL_PERIOD_MS = float(facts["polling_period_ms"])
+    REPLY_DELAY_MS = float(facts["distance_reply_delay_ms"])
+    RUN_BUTTON = tuple(str(v) for v in facts["run_centre"])
+    log(f"\"{facts['run_button']}\" at {RUN_BUTTON[0]},{RUN_BUTTON[1]}; polling every "
+        f"{POLL_PERIOD_MS:g} ms, reply read after {REPLY_DELAY_MS:g} ms")
+
+
 class ReplyProbe:
     """perf record of the query writes and the window's reads of the port."""
 
@@ -270,9 +300,13 @@ class ReplyProbe:
         if not shutil.which("perf"):
             self.reason = "perf is not installed"
             return
+        symbol = mangled_name(binary, REPLY_READ_FUNCTION)
+        if symbol is None:
+            self.reason = f"{REPLY_READ_FUNCTION} is not in {binary}"
+            return
         added = subprocess.run(
             ["perf", "probe", "-q", "-x", str(binary), "--add",
-             f"{self.event}={INPUT_SYMBOL}"], capture_output=True, text=True)
+             f"{self.event}={symbol}"], capture_output=True, text=True)
         if added.returncode != 0:
             self.reason = "perf probe failed: " + added.stderr.strip().splitlines()[-1:][0] \
                 if added.stderr.strip() else "perf probe failed"
@@ -500,7 +534,7 @@ def table(results, machine):
         def of_floor(key):
             return f"{floor_periods[key]:.3f}" if floor_periods else "-"
         row(f"Poll period median (ms, n={period['count']})", f"{period['median']:.3f}",
-            of_floor("median"), f"{period['median'] - POLL_PERIOD_MS:+.3f}", "200 +-0.5",
+            of_floor("median"), f"{period['median'] - POLL_PERIOD_MS:+.3f}", f"{POLL_PERIOD_MS:g} +-0.5",
             verdict(abs(period["median"] - POLL_PERIOD_MS) <= 0.5))
         row("Poll period p99 |dev| (ms)", f"{period['p99_dev']:.3f}", of_floor("p99_dev"), "",
             "<= 3", verdict(period["p99_dev"] <= 3.0))
@@ -510,13 +544,14 @@ def table(results, machine):
     reply = deviations(replies, REPLY_DELAY_MS)
     if reply:
         row(f"Query to reply read median (ms, n={reply['count']})", f"{reply['median']:.3f}",
-            "-", f"{reply['median'] - REPLY_DELAY_MS:+.3f}", "50 +-2",
+            "-", f"{reply['median'] - REPLY_DELAY_MS:+.3f}", f"{REPLY_DELAY_MS:g} +-2",
             verdict(abs(reply["median"] - REPLY_DELAY_MS) <= 2.0))
         row("Query to reply read p99 |dev| (ms)", f"{reply['p99_dev']:.3f}", "-", "", "<= 2",
             verdict(reply["p99_dev"] <= 2.0))
         row("Query to reply read max |dev| (ms)", f"{reply['max_dev']:.3f}", "-", "", "", "")
     elif POLL_S > 0 and REPLY_S > 0:
-        row("Query to reply read", results.get("reply_note", "n/a"), "-", "", "50 +-2", "")
+        row("Query to reply read", results.get("reply_note", "n/a"), "-", "",
+            f"{REPLY_DELAY_MS:g} +-2", "")
 
     if all("hangup" in run for run in ours):
         hang = column(ours, "hangup", "cpu_percent")
@@ -564,6 +599,7 @@ def main():
         "sim": build / "programs/quadrelink-sim/quadrelink-sim",
         "floor": build / "bench/quadrelink-bench-floor",
         "launcher": build / "bench/launchmapped",
+        "facts": build / "bench/quadrelink-bench-facts",
     }
     for name, path in paths.items():
         if not path.exists():
@@ -583,6 +619,7 @@ def main():
     log(f"{ROUNDS} rounds; load {machine['load_start']}")
 
     xvfb = Xvfb(work)
+    window_facts(paths["facts"])
     probe = ReplyProbe(paths["demo"], work)
     results = {"ours": [], "floor": [], "machine": machine,
                "settings": {"rounds": ROUNDS, "idle_s": IDLE_S, "poll_s": POLL_S,

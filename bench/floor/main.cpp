@@ -11,6 +11,8 @@
 //
 //   quadrelink-bench-floor DEVICE
 
+#include "app/formdefinition.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
@@ -33,6 +35,15 @@ Widget *place(QWidget *parent, QRect geometry, Args &&...args)
     auto *widget = new Widget(std::forward<Args>(args)..., parent);
     widget->setGeometry(geometry);
     return widget;
+}
+
+// A row of the window's table in pixels.
+QRect pixelsOf(std::string_view name)
+{
+    for (const auto &c : quadrelink::form::controls)
+        if (c.name == name)
+            return {c.left / 15, c.top / 15, c.width / 15, c.height / 15};
+    return {};
 }
 
 } // namespace
@@ -72,7 +83,8 @@ int main(int argc, char *argv[])
     readout->setFont(QFont(QStringLiteral("MS Sans Serif"), 24));
     readout->setAlignment(Qt::AlignCenter);
     readout->setAutoFillBackground(true);
-    auto *run = place<QPushButton>(client, {394, 30, 35, 21}, QStringLiteral("Run"));
+    // "Run" where the program has it, so that one click serves both.
+    auto *run = place<QPushButton>(client, pixelsOf("Command1"), QStringLiteral("Run"));
     place<QPushButton>(client, {394, 56, 35, 21}, QStringLiteral("Stop"));
     place<QLabel>(client, {224, 80, 160, 21}, QStringLiteral("Command"));
     place<QLineEdit>(client, {224, 104, 160, 21}, QStringLiteral("ID"));
