@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "accessibility.h"
 #include "eventfilters.h"
 #include "formdefinition.h"
 #include "module1.h"
@@ -160,7 +161,7 @@ void Form1::Timer1_Timer()
 {
     // Whatever came in after the last answer was read is shown as it arrived
     // until this tick's answer replaces it.
-    m_controls.Label2->setText(displayText(m_dialogue.takePending()));
+    showReadout(*m_controls.Label2, displayText(m_dialogue.takePending()));
     m_dialogue.send(SensorDialogue::distanceQuery);
     Timer3.setEnabled(true);
 }
@@ -169,7 +170,7 @@ void Form1::Timer3_Timer()
 {
     // The reply delay is shorter than the polling period, so each answer is
     // read before the next query goes out.
-    m_controls.Label2->setText(displayText(m_dialogue.readAnswer()));
+    showReadout(*m_controls.Label2, displayText(m_dialogue.readAnswer()));
     Timer3.setEnabled(false);
 }
 
@@ -181,7 +182,7 @@ void Form1::Command3_Click()
 
 void Form1::Timer4_Timer()
 {
-    m_controls.Label6->setText(displayText(m_dialogue.readAnswer()));
+    showReadout(*m_controls.Label6, displayText(m_dialogue.readAnswer()));
     Timer4.setEnabled(false);
 }
 

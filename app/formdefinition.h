@@ -160,9 +160,11 @@ inline constexpr std::array appearances {
                 MultiLine | ReadOnly | VerticalScrollBar},
 };
 
-// What a screen reader announces for the controls that take the focus and for
-// those the operator reads: the readouts' value is the text they show, the
-// indicator's whether the port is open.
+// What a screen reader calls the controls that take the focus, those the
+// operator reads and the About panel with its picture. A name holds the text
+// seen on or beside its control ("Run", "COM", "odd/even"), so that what is
+// seen can be said. The readouts' and the indicator's text is what they show:
+// the reading, or whether the port is open.
 struct AccessibleName
 {
     std::string_view control;
@@ -170,13 +172,22 @@ struct AccessibleName
 };
 
 inline constexpr std::array accessibleNames {
-    AccessibleName {"Combo1(0)", "Port number"}, AccessibleName {"Combo1(1)", "Baud rate"},
-    AccessibleName {"Combo1(2)", "Parity"},      AccessibleName {"Combo1(3)", "Data bits"},
-    AccessibleName {"Combo1(4)", "Stop bits"},   AccessibleName {"Command1", "Start polling"},
-    AccessibleName {"Command2", "Stop polling"}, AccessibleName {"Text1", "Command"},
-    AccessibleName {"Command3", "Send command"}, AccessibleName {"Text9", "Product and maker"},
-    AccessibleName {"Text8", "Terms of use"},    AccessibleName {"Label2", "Distance"},
-    AccessibleName {"Label6", "Response"},       AccessibleName {"Shape1", "Port state"},
+    AccessibleName {"Combo1(0)", "COM port number"},
+    AccessibleName {"Combo1(1)", "Baud rate"},
+    AccessibleName {"Combo1(2)", "Parity (odd/even)"},
+    AccessibleName {"Combo1(3)", "Data bits"},
+    AccessibleName {"Combo1(4)", "Stop bits"},
+    AccessibleName {"Command1", "Run polling"},
+    AccessibleName {"Command2", "Stop polling"},
+    AccessibleName {"Text1", "Command"},
+    AccessibleName {"Command3", "Out (send command)"},
+    AccessibleName {"Label2", "Absolute distance"},
+    AccessibleName {"Label6", "Response"},
+    AccessibleName {"Shape1", "Port state"},
+    AccessibleName {"Frame1(1)", "About"},
+    AccessibleName {"Text9", "Product and maker"},
+    AccessibleName {"Image2", "Maker's logo"},
+    AccessibleName {"Text8", "Terms of use"},
 };
 
 consteval bool accessibleNamesForPlacedControls()
