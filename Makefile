@@ -10,6 +10,9 @@ PACKAGES := build-essential cmake clang-format qt6-base-dev qt6-serialport-dev \
             libgl-dev libx11-dev fonts-liberation2 xvfb xauth xdotool x11-apps
 # ...and the Debian package with its checks: dpkg-shlibdeps and the validators.
 PACKAGES += dpkg-dev desktop-file-utils appstream
+# ...and what the screen-reader test reads the window through: a session bus,
+# the AT-SPI bus and pyatspi.
+PACKAGES += dbus at-spi2-core python3-pyatspi
 
 # What `make bench` needs besides PACKAGES: perf places the probe that times the
 # reply delay (without it that one figure is left out), python3 runs the driver.

@@ -6,42 +6,113 @@
 #include <QAccessibleWidget>
 #include <QComboBox>
 #include <QLabel>
+#include <QVariant>
 
 namespace quadrelink {
 
 namespace {
 
-class IndicatorAccessible final : public QAccessibleWidget
+// The property of a readout that holds the reading a screen reader is given.
+constexpr char readingProperty[] = "quadrelinkReading";
+
+QString readingOf(const QLabel &label)
+{
+    const QVariant reading = label.property(readingProperty);
+    return reading.isValid() ? reading.toString() : label.text();
+}
+
+// A control that shows text and takes no input. Qt's AT-SPI bridge
+// reads a control's text, and passes on its changes, only through a text
+// interface: without one a label offers its name alone and its changes are
+// dropped.
+class StaticTextAccessible
+    : public QAccessibleWidget
+    , public QAccessibleTextInterface
 {
 public:
-    explicit IndicatorAccessible(Shape *shape)
-        : QAccessibleWidget(shape, QAccessible::Indicator)
+    explicit StaticTextAccessible(QWidget *widget)
+        : QAccessibleWidget(widget, QAccessible::StaticText)
     { }
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
 
     QString text(QAccessible::Text kind) const override
     {
         if (kind == QAccessible::Value)
-            return portStateText(static_cast<const Shape *>(object())->BackColor());
+            return shownText();
         return QAccessibleWidget::text(kind);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.readOnly = true;
+        return state;
+    }
+
+    void selection(int, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = *endOffset = 0;
+    }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override { }
+    void removeSelection(int) override { }
+    void setSelection(int, int, int) override { }
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override { }
+    QString text(int startOffset, int endOffset) const override
+    {
+        const QString shown = shownText();
+        startOffset = qBound(0, startOffset, int(shown.size()));
+        endOffset
+            = endOffset < 0 ? int(shown.size()) : qBound(startOffset, endOffset, int(shown.size()));
+        return shown.mid(startOffset, endOffset - startOffset);
+    }
+    int characterCount() const override { return int(shownText().size()); }
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint &) const override { return -1; }
+    void scrollToSubstring(int, int) override { }
+    QString attributes(int offset, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = *endOffset = offset;
+        return {};
+    }
+
+protected:
+    [[nodiscard]] virtual QString shownText() const = 0;
+};
+
+class IndicatorAccessible final : public StaticTextAccessible
+{
+public:
+    explicit IndicatorAccessible(Shape *shape)
+        : StaticTextAccessible(shape)
+    { }
+
+private:
+    QString shownText() const override
+    {
+        return portStateText(static_cast<const Shape *>(object())->BackColor());
     }
 };
 
 // Without this a named label would hide its text from a screen reader: Qt
-// announces a label's text only as its name, and only while it has no name of
-// its own.
-class ReadoutAccessible final : public QAccessibleWidget
+// gives a label's text only as its name, and only while it has no name of its
+// own.
+class ReadoutAccessible final : public StaticTextAccessible
 {
 public:
     explicit ReadoutAccessible(QLabel *label)
-        : QAccessibleWidget(label, QAccessible::StaticText)
+        : StaticTextAccessible(label)
     { }
 
-    QString text(QAccessible::Text kind) const override
-    {
-        if (kind == QAccessible::Value)
-            return static_cast<const QLabel *>(object())->text();
-        return QAccessibleWidget::text(kind);
-    }
+private:
+    QString shownText() const override { return readingOf(*static_cast<const QLabel *>(object())); }
 };
 
 // On Linux Qt names an editable box after its text and leaves its caption to a
@@ -97,8 +168,11 @@ QAccessibleInterface *formAccessible(const QString &className, QObject *object)
     // Named labels and boxes only: all others keep Qt's own interfaces.
     if (static_cast<QWidget *>(object)->accessibleName().isEmpty())
         return nullptr;
-    if (className == QLatin1String("QLabel"))
-        return new ReadoutAccessible(static_cast<QLabel *>(object));
+    if (className == QLatin1String("QLabel")) {
+        // A label that shows a picture stays Qt's image.
+        auto *label = static_cast<QLabel *>(object);
+        return label->pixmap().isNull() ? new ReadoutAccessible(label) : nullptr;
+    }
     if (className == QLatin1String("QComboBox"))
         return new SettingsBoxAccessible(static_cast<QComboBox *>(object));
     return nullptr;
@@ -109,6 +183,19 @@ QAccessibleInterface *formAccessible(const QString &className, QObject *object)
 QString portStateText(form::Colour indicatorColour)
 {
     return indicatorColour == form::green ? QStringLiteral("open") : QStringLiteral("closed");
+}
+
+void showReadout(QLabel &label, const QString &text)
+{
+    const QString told = readingOf(label);
+    label.setText(text);
+    if (!label.property(readingProperty).isValid())
+        label.setProperty(readingProperty, told);
+    if (text.isEmpty() || text == told)
+        return;
+    label.setProperty(readingProperty, text);
+    QAccessibleTextUpdateEvent event(&label, 0, told, text);
+    QAccessible::updateAccessibility(&event);
 }
 
 void installAccessibleInterfaces()

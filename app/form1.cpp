@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "accessibility.h"
 #include "eventfilters.h"
 #include "formdefinition.h"
 #include "module1.h"
@@ -75,9 +76,9 @@ void Form1::connectHandlers()
     connect(&timer(3), &FormTimer::Timer, this, &Form1::Timer3_Timer);
     connect(&timer(4), &FormTimer::Timer, this, &Form1::Timer4_Timer);
     connect(&m_dialogue, &SensorDialogue::distanceShown, this,
-            [this](const QString &text) { m_controls.Label2->setText(displayText(text)); });
+            [this](const QString &text) { showReadout(*m_controls.Label2, displayText(text)); });
     connect(&m_dialogue, &SensorDialogue::responseShown, this,
-            [this](const QString &text) { m_controls.Label6->setText(displayText(text)); });
+            [this](const QString &text) { showReadout(*m_controls.Label6, displayText(text)); });
 
     for (int i = 0; i < int(m_controls.Combo1.size()); ++i) {
         // activated is a choice from the list, by mouse, arrow keys or the wheel

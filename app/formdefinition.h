@@ -93,8 +93,9 @@ inline constexpr std::array<std::string_view, 2> stopBits {"1", "2"};
 
 // One control of the window: where it sits, in twips from the top-left corner
 // of its container's client area; how it looks; and what a screen reader calls
-// it (the readouts' value is the text they show, the indicator's whether the
-// port is open).
+// it. An accessible name holds the text seen on or beside its control ("Run",
+// "COM", "odd/even"), so that what is seen can be said; the readouts' and the
+// indicator's text is what they show: the reading, or whether the port is open.
 struct Control
 {
     std::string_view name;
@@ -119,9 +120,9 @@ inline constexpr std::array controls {
     Control {"Label3", Kind::Label, "Form1", 360, 585, 2880, 390, 12,
              "Absolute distance:", windowFont, buttonFace, buttonText, Align::Right},
     Control {"Label2", Kind::Label, "Form1", 3360, 480, 2505, 585, 11,
-             "", readoutFont, lightYellow, buttonText, Align::Centre, Ordinary, "Distance"},
+             "", readoutFont, lightYellow, buttonText, Align::Centre, Ordinary, "Absolute distance"},
     Control {"Command1", Kind::Button, "Form1", 5910, 450, 525, 315, 13,
-             "Run", smallFont, buttonFace, buttonText, Align::Left, Ordinary, "Start polling"},
+             "Run", smallFont, buttonFace, buttonText, Align::Left, Ordinary, "Run polling"},
     Control {"Command2", Kind::Button, "Form1", 5925, 795, 525, 315, 14,
              "Stop", smallFont, buttonFace, buttonText, Align::Left, Ordinary, "Stop polling"},
     Control {"Label4", Kind::Label, "Form1", 240, 2145, 1230, 270, 16,
@@ -129,7 +130,8 @@ inline constexpr std::array controls {
     Control {"Text1", Kind::TextBox, "Form1", 1710, 2055, 1635, 465, 15,
              "ID", windowFont, windowBackground, windowText, Align::Left, Ordinary, "Command"},
     Control {"Command3", Kind::Button, "Form1", 3480, 2040, 1275, 480, 17,
-             "Out", smallFont, buttonFace, buttonText, Align::Left, Ordinary, "Send command"},
+             "Out", smallFont, buttonFace, buttonText, Align::Left, Ordinary,
+             "Out (send command)"},
     Control {"Label5", Kind::Label, "Form1", 255, 2745, 1230, 435, 18,
              "Response:", windowFont, buttonFace, buttonText, Align::Right},
     Control {"Label6", Kind::Label, "Form1", 1680, 2745, 9195, 360, 19,
@@ -140,7 +142,8 @@ inline constexpr std::array controls {
     Control {"Label1(0)", Kind::Label, "Frame1(0)", 1140, 480, 435, 255, 6,
              "COM", smallFont, buttonFace, buttonText, Align::Right},
     Control {"Combo1(0)", Kind::ComboBox, "Frame1(0)", 1620, 420, 735, 315, 1,
-             "1", smallFont, windowBackground, windowText, Align::Left, Ordinary, "Port number",
+             "1", smallFont, windowBackground, windowText, Align::Left, Ordinary,
+             "COM port number",
              portNumbers},
     Control {"Shape1", Kind::Shape, "Frame1(0)", 2400, 480, 195, 195, noTabIndex,
              "", windowFont, red, windowFrame, Align::Left, Ordinary, "Port state"},
@@ -152,7 +155,8 @@ inline constexpr std::array controls {
     Control {"Label1(2)", Kind::Label, "Frame1(0)", 780, 1215, 735, 225, 8,
              "odd/even", smallFont, buttonFace, buttonText},
     Control {"Combo1(2)", Kind::ComboBox, "Frame1(0)", 1560, 1140, 795, 315, 3,
-             "n", smallFont, windowBackground, windowText, Align::Left, Ordinary, "Parity",
+             "n", smallFont, windowBackground, windowText, Align::Left, Ordinary,
+             "Parity (odd/even)",
              parityLetters},
     Control {"Label1(3)", Kind::Label, "Frame1(0)", 1080, 1530, 375, 225, 9,
              "Bit", smallFont, buttonFace, buttonText},
@@ -165,12 +169,12 @@ inline constexpr std::array controls {
              "1", smallFont, windowBackground, windowText, Align::Left, Ordinary, "Stop bits",
              stopBits},
     Control {"Frame1(1)", Kind::Frame, "Form1", 0, -45, 6735, 3975, 20,
-             "", windowFont, activeBorder, buttonText, Align::Left, Hidden},
+             "", windowFont, activeBorder, buttonText, Align::Left, Hidden, "About"},
     Control {"Text9", Kind::TextBox, "Frame1(1)", 360, 270, 3975, 1695, 21,
              "", aboutFont, activeBorder, windowText, Align::Left,
              MultiLine | ReadOnly | NotInTabSequence, "Product and maker"},
     Control {"Image2", Kind::Image, "Frame1(1)", 4545, 405, 1680, 1200, noTabIndex,
-             "", windowFont, buttonFace, buttonText, Align::Left, Stretched},
+             "", windowFont, buttonFace, buttonText, Align::Left, Stretched, "Maker's logo"},
     Control {"Text8", Kind::TextBox, "Frame1(1)", 360, 2040, 6135, 1695, 22,
              "", aboutFont, lightYellow, windowText, Align::Left,
              MultiLine | ReadOnly | VerticalScrollBar, "Terms of use"},
