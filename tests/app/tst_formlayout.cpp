@@ -2,6 +2,7 @@
 #include "app/formdefinition.h"
 #include "app/shape.h"
 #include "app/systemcolours.h"
+#include "darkscheme.h"
 #include "testhelpers.h"
 #include "widgethelpers.h"
 
@@ -188,15 +189,8 @@ private slots:
         QFETCH(bool, dark);
         QFETCH(QString, control);
         const QPalette before = QApplication::palette();
-        if (dark) {
-            // A dark desktop's colours, as KDE's Breeze Dark gives them.
-            QPalette scheme(QColor(0x31, 0x36, 0x3b));
-            for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-                scheme.setColor(role, QColor(0xfc, 0xfc, 0xfc));
-            scheme.setColor(QPalette::Base, QColor(0x1b, 0x1e, 0x20));
-            scheme.setColor(QPalette::Window, QColor(0x2a, 0x2e, 0x32));
-            QApplication::setPalette(scheme);
-        }
+        if (dark)
+            QApplication::setPalette(darkScheme());
         QMainWindow window;
         const FormControls controls = buildForm(window);
         QApplication::setPalette(before);
