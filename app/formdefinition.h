@@ -82,14 +82,14 @@ enum Further : unsigned {
 };
 
 // The settings boxes' lists, shown in this order, never sorted.
-inline constexpr std::array<std::string_view, 12> portNumbers {"1", "2", "3", "4",  "5",  "6",
-                                                               "7", "8", "9", "10", "11", "12"};
-inline constexpr std::array<std::string_view, 13> baudRates {
-    "110",   "300",   "600",   "1200",  "2400",  "4800",  "9600",
-    "14400", "19200", "28800", "38400", "57600", "115200"};
-inline constexpr std::array<std::string_view, 5> parityLetters {"n", "e", "o", "s", "m"};
-inline constexpr std::array<std::string_view, 4> dataBits {"5", "6", "7", "8"};
-inline constexpr std::array<std::string_view, 2> stopBits {"1", "2"};
+inline constexpr auto portNumbers = std::to_array<std::string_view>(
+    {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"});
+inline constexpr auto baudRates
+    = std::to_array<std::string_view>({"110", "300", "600", "1200", "2400", "4800", "9600", "14400",
+                                       "19200", "28800", "38400", "57600", "115200"});
+inline constexpr auto parityLetters = std::to_array<std::string_view>({"n", "e", "o", "s", "m"});
+inline constexpr auto dataBits = std::to_array<std::string_view>({"5", "6", "7", "8"});
+inline constexpr auto stopBits = std::to_array<std::string_view>({"1", "2"});
 
 // One control of the window: where it sits, in twips from the top-left corner
 // of its container's client area; how it looks; and what a screen reader calls
@@ -182,7 +182,7 @@ inline constexpr std::array controls {
 // clang-format on
 
 // Stacking order of the window's children and of each frame's, top first.
-inline constexpr std::array formStacking = std::to_array<std::string_view>({
+inline constexpr auto formStacking = std::to_array<std::string_view>({
     "Frame1(1)",
     "Command3",
     "Text1",
@@ -197,7 +197,7 @@ inline constexpr std::array formStacking = std::to_array<std::string_view>({
 });
 inline constexpr std::array aboutStacking
     = std::to_array<std::string_view>({"Text8", "Text9", "Image2"});
-inline constexpr std::array portFrameStacking = std::to_array<std::string_view>({
+inline constexpr auto portFrameStacking = std::to_array<std::string_view>({
     "Combo1(4)",
     "Combo1(3)",
     "Combo1(2)",
