@@ -8,8 +8,10 @@ JOBS ?= $(shell nproc)
 # Debian packages the build, the tests and the demo need.
 PACKAGES := build-essential cmake clang-format qt6-base-dev qt6-serialport-dev \
             libgl-dev libx11-dev fonts-liberation2 xvfb xauth xdotool x11-apps
-# ...and the Debian package with its checks: dpkg-shlibdeps and the validators.
-PACKAGES += dpkg-dev desktop-file-utils appstream
+# ...and the Debian package with its checks: dpkg-buildflags (the hardening
+# flags), dpkg-shlibdeps and file (CPack's dependency scan), the validators and
+# lintian.
+PACKAGES += dpkg-dev file desktop-file-utils appstream lintian
 # ...and what the screen-reader test reads the window through: a session bus,
 # the AT-SPI bus and pyatspi.
 PACKAGES += dbus at-spi2-core python3-pyatspi
