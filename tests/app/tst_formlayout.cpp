@@ -1,6 +1,7 @@
 #include "app/formbuilder.h"
 #include "app/formdefinition.h"
 #include "app/shape.h"
+#include "app/startuptexts.h"
 #include "app/systemcolours.h"
 #include "darkscheme.h"
 #include "testhelpers.h"
@@ -16,7 +17,11 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
 #include <QTest>
+#include <QTextBlock>
 
 using namespace quadrelink;
 
@@ -34,6 +39,38 @@ QPalette::ColorRole backRole(form::Kind kind)
     default:
         return QPalette::Window;
     }
+}
+
+// The room a control gives one line of its text, and how it places the line
+// there: labels their contents, buttons the style's contents rectangle, combo
+// boxes their edit field less the editor's two-pixel margins, frames the top
+// border line between the title's indents.
+std::pair<QRect, Qt::Alignment> textBoxOf(QWidget *widget)
+{
+    if (auto *label = qobject_cast<QLabel *>(widget))
+        return {label->contentsRect(), label->alignment()};
+    if (auto *button = qobject_cast<QPushButton *>(widget)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        return {button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button),
+                Qt::AlignCenter};
+    }
+    if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+        QStyleOptionComboBox option;
+        option.initFrom(combo);
+        option.editable = true;
+        option.frame = combo->hasFrame();
+        const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                           QStyle::SC_ComboBoxEditField, combo);
+        return {field.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter};
+    }
+    if (auto *frame = qobject_cast<QGroupBox *>(widget)) {
+        const QFontMetrics metrics(frame->font());
+        const int indent = metrics.averageCharWidth();
+        return {QRect(indent, 0, frame->width() - 2 * indent, metrics.height()), Qt::AlignLeft};
+    }
+    return {};
 }
 
 } // namespace
@@ -151,6 +188,89 @@ private slots:
         QVERIFY2(substitutes.contains(used.family(), Qt::CaseInsensitive),
                  qPrintable(used.family()));
         QVERIFY(QFontDatabase::writingSystems(used.family()).contains(QFontDatabase::Cyrillic));
+    }
+
+    // The window is laid out for faces metric-compatible with its design
+    // faces; a wider face cuts captions short ("ommand:"). Checked with the
+    // faces the window resolves here, against the designed rectangles.
+    void everyTextFitsItsBox_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("text");
+        for (const form::Control &control : form::controls) {
+            const auto kind = control.kind;
+            const QString name = objectNameOf(control.name);
+            for (std::string_view item : control.items)
+                QTest::addRow("%s item %s", control.name.data(), item.data()) << name << qs(item);
+            if ((kind == form::Kind::Label || kind == form::Kind::Button
+                 || kind == form::Kind::Frame)
+                && !control.text.empty()) {
+                QTest::addRow("%s \"%s\"", control.name.data(), control.text.data())
+                    << name << qs(control.text);
+            }
+        }
+        QTest::newRow("Label2 with no reply") << "Label2"
+                                              << "XXXXXX";
+    }
+    void everyTextFitsItsBox()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, text);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        auto *widget = m_controls.client->findChild<QWidget *>(control);
+        QVERIFY(widget);
+        const auto [box, align] = textBoxOf(widget);
+        QVERIFY(box.isValid());
+
+        // Across: the advance, which places the line (a right-aligned label
+        // that is too narrow loses its first letters). Down: the ink, placed
+        // as the control places the line.
+        const QFontMetrics metrics(widget->font());
+        const QString face = QFontInfo(widget->font()).family();
+        const int advance = metrics.horizontalAdvance(text);
+        QVERIFY2(
+            advance <= box.width(),
+            qPrintable(
+                QStringLiteral("%1 px in %2 px, face %3").arg(advance).arg(box.width()).arg(face)));
+        const QRect line
+            = QStyle::alignedRect(Qt::LeftToRight, align, QSize(advance, metrics.height()), box);
+        const QRect ink
+            = metrics.tightBoundingRect(text).translated(0, line.top() + metrics.ascent());
+        QVERIFY2(ink.top() >= box.top() && ink.bottom() <= box.bottom(),
+                 qPrintable(QStringLiteral("ink rows %1 to %2 in %3 to %4, face %5")
+                                .arg(ink.top())
+                                .arg(ink.bottom())
+                                .arg(box.top())
+                                .arg(box.bottom())
+                                .arg(face)));
+    }
+
+    // The About panel's maker text has no scroll bar: every line must stay
+    // whole on one row and the last row inside the box.
+    void makerTextFitsItsBox()
+    {
+        QPlainTextEdit *edit = m_controls.Text9;
+        edit->setPlainText(makerText());
+        m_controls.Frame1[1]->show();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        const QRect viewport = edit->viewport()->rect();
+        for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next()) {
+            QTextCursor cursor(block);
+            const QRect start = edit->cursorRect(cursor);
+            cursor.movePosition(QTextCursor::EndOfBlock);
+            const QRect end = edit->cursorRect(cursor);
+            const QString what = QStringLiteral("\"%1\" ends at %2,%3 in %4x%5, face %6")
+                                     .arg(block.text())
+                                     .arg(end.right())
+                                     .arg(end.bottom())
+                                     .arg(viewport.width())
+                                     .arg(viewport.height())
+                                     .arg(QFontInfo(edit->font()).family());
+            QVERIFY2(end.top() == start.top(), qPrintable(what));
+            QVERIFY2(viewport.contains(end), qPrintable(what));
+        }
     }
 
     void stackingOrder()
