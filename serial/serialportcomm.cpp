@@ -110,13 +110,20 @@ void SerialPortComm::setOutput(const QString &text)
         throw CommError(CommErrorCode::PortNotOpen, QStringLiteral("Port is not open"));
     // Characters without a single-byte form go out as "?".
     const QByteArray bytes = text.toLatin1();
+    // Bytes that are still waiting for room on the line go first: a new command
+    // queues behind them, and the port sends both in order as the line drains.
+    const bool lineWasIdle = m_port.bytesToWrite() == 0;
     if (m_port.write(bytes) != bytes.size())
         throw CommError(CommErrorCode::DeviceLost, QStringLiteral("Cannot write to the port"));
-    // The command leaves now, not at the next turn of the event loop: there it
-    // would wait behind the repaint of the readout, and the sensor would see the
-    // polling rhythm shifted by however long the display took. A device that has
-    // gone fails here and is reported through onErrorOccurred as before.
+    if (!lineWasIdle)
+        return;
+    // On an idle line the command leaves now, not at the next turn of the event
+    // loop: there it would wait behind the repaint of the readout, and the
+    // sensor would see the polling rhythm shifted by however long the display
+    // took.
+    m_flushing = true;
     m_port.flush();
+    m_flushing = false;
 }
 
 void SerialPortComm::applyLineSettings()
@@ -136,6 +143,16 @@ void SerialPortComm::onErrorOccurred(QSerialPort::SerialPortError error)
     case QSerialPort::ReadError:
     case QSerialPort::WriteError:
     case QSerialPort::ResourceError:
+        // A flush that finds the line's buffer still full of earlier bytes fails
+        // with EAGAIN, which Qt reports as the same ResourceError as the EIO of
+        // a device that is gone. There it only means "not yet": the bytes stay
+        // queued and the port sends them when the line has room. A device that
+        // is really gone shows again outside the flush (the read finds the
+        // hang-up, the queued write fails with EIO) and is closed there.
+        if (m_flushing && error == QSerialPort::ResourceError) {
+            m_port.clearError();
+            break;
+        }
         // The device is gone. Left open, the port would report this error in a
         // tight loop at full CPU, so it is closed at once.
         if (m_port.isOpen()) {

@@ -46,6 +46,7 @@ private:
     qint16 m_commPort = commDefaults.commPort;
     QString m_settingsText = QString::fromLatin1(commDefaults.settings);
     LineSettings m_settings = *parseLineSettings(m_settingsText);
+    bool m_flushing = false; // setOutput is pushing an idle line's bytes out
 };
 
 } // namespace quadrelink

@@ -5,6 +5,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+
 #include <sys/resource.h>
 
 using namespace quadrelink;
@@ -88,6 +90,77 @@ private slots:
         comm.setPortOpen(true);
         comm.setOutput(QStringLiteral("I\u0416D\r"));
         QCOMPARE(pty.read(4), QByteArray("I?D\r"));
+    }
+
+    void longCommandOnASlowLine_data()
+    {
+        QTest::addColumn<int>("pieces");
+        QTest::addColumn<bool>("farEndHangsUp");
+        QTest::newRow("64 KiB command, polling behind it") << 1 << false;
+        // Pieces that fill the line's buffer exactly leave nothing queued in
+        // the program while the line is full: the next piece meets it at once.
+        QTest::newRow("256-byte commands back to back, polling behind them") << 256 << false;
+        QTest::newRow("far end hangs up while the command waits") << 1 << true;
+    }
+    void longCommandOnASlowLine()
+    {
+        QFETCH(int, pieces);
+        QFETCH(bool, farEndHangsUp);
+        PseudoTerminal pty;
+        SerialPortComm comm(portMapWith(1, pty.path()));
+        QSignalSpy lost(&comm, &MSComm::portLost);
+        comm.setPortOpen(true);
+
+        // On an idle line a query leaves when it is written, before the event
+        // loop turns, so the sensor sees the polling rhythm.
+        const QByteArray query("ad\r");
+        comm.setOutput(QString::fromLatin1(query));
+        QCOMPARE(pty.readWithoutEvents(query.size(), 5000), query);
+
+        // Far more than the line's buffer holds, every byte value, no repeating
+        // pattern that could hide a block sent twice or out of order.
+        QByteArray command(64 * 1024, '\0');
+        quint32 state = 1;
+        for (char &byte : command) {
+            state = state * 1103515245u + 12345u;
+            byte = char(state >> 24);
+        }
+        const qsizetype pieceSize = command.size() / pieces;
+        for (qsizetype at = 0; at < command.size() && comm.PortOpen(); at += pieceSize)
+            comm.setOutput(QString::fromLatin1(command.mid(at, pieceSize)));
+
+        // Polling goes on while the far end takes 256 bytes per period: each
+        // query meets a full line and must wait behind the command.
+        QByteArray expected = command;
+        QByteArray got;
+        for (int tick = 0; tick < 10; ++tick) {
+            QTest::qWait(200);
+            if (!comm.PortOpen())
+                break;
+            comm.setOutput(QString::fromLatin1(query));
+            expected += query;
+            got += pty.readWithoutEvents(256);
+        }
+        QCOMPARE(lost.size(), 0);
+        QVERIFY(comm.PortOpen());
+
+        if (farEndHangsUp) {
+            // Back-pressure must not hide a real loss.
+            pty.hangUp();
+            QVERIFY(lost.wait(5000));
+            QVERIFY(!comm.PortOpen());
+            QTest::qWait(500);
+            QCOMPARE(lost.size(), 1);
+            return;
+        }
+        got += pty.read(expected.size() - got.size(), 60000);
+        QCOMPARE(got.size(), expected.size());
+        const auto mismatch = std::ranges::mismatch(got, expected);
+        QVERIFY2(mismatch.in1 == got.end(),
+                 qPrintable(QStringLiteral("first wrong byte at %1")
+                                .arg(std::distance(got.begin(), mismatch.in1))));
+        QCOMPARE(lost.size(), 0);
+        QVERIFY(comm.PortOpen());
     }
 
     void moreThanTheReceiveBufferArrivesInLaterReads()

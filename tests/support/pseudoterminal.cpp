@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -66,6 +67,26 @@ QByteArray PseudoTerminal::read(qsizetype count, int timeoutMs)
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(1);
+    }
+    return got;
+}
+
+QByteArray PseudoTerminal::readWithoutEvents(qsizetype count, int timeoutMs)
+{
+    QByteArray got;
+    QDeadlineTimer deadline(timeoutMs);
+    while (m_master >= 0 && got.size() < count) {
+        char buffer[4096];
+        const size_t wanted = std::min(sizeof buffer, size_t(count - got.size()));
+        const ssize_t n = ::read(m_master, buffer, wanted);
+        if (n > 0) {
+            got.append(buffer, n);
+            continue;
+        }
+        if (deadline.hasExpired())
+            break;
+        pollfd fd {m_master, POLLIN, 0};
+        ::poll(&fd, 1, int(std::clamp<qint64>(deadline.remainingTime(), 0, 10)));
     }
     return got;
 }

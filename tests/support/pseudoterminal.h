@@ -27,6 +27,11 @@ public:
     // loop meanwhile) until at least `count` bytes came.
     [[nodiscard]] QByteArray read(qsizetype count, int timeoutMs = 5000);
 
+    // Reads at most `count` bytes, waiting up to timeoutMs for them without
+    // running the event loop: only what the program has already handed to the
+    // system arrives. A far end that reads little at a time is a slow line.
+    [[nodiscard]] QByteArray readWithoutEvents(qsizetype count, int timeoutMs = 0);
+
     // Closes the device side: the program's port hangs up.
     void hangUp();
 
