@@ -77,6 +77,11 @@ void SerialPortComm::setPortOpen(bool open)
         throw CommError(CommErrorCode::OpenFailed,
                         QStringLiteral("No device for port %1").arg(m_commPort));
     m_port.setPortName(device);
+    // Settings given to a closed port are applied inside open(), so the line
+    // opens straight into them instead of running at Qt's defaults (9600 baud,
+    // no parity, 1 stop bit) until they follow.
+    applyLineSettings();
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
     // QSerialPort takes the exclusive lock on the device: a port held by another
     // program fails here.
     if (!m_port.open(QIODevice::ReadWrite)) {
@@ -85,8 +90,8 @@ void SerialPortComm::setPortOpen(bool open)
         throw CommError(CommErrorCode::OpenFailed,
                         QStringLiteral("Cannot open %1: %2").arg(device, reason));
     }
-    applyLineSettings();
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    // The system raises DTR and RTS as it opens the device; they can be dropped
+    // only now.
     m_port.setDataTerminalReady(false);
     m_port.setRequestToSend(false);
     m_port.clearError();
@@ -128,9 +133,9 @@ void SerialPortComm::setOutput(const QString &text)
 
 void SerialPortComm::applyLineSettings()
 {
-    // A device may refuse some of these (a pseudo-terminal knows neither parity
-    // nor short characters); the text was already accepted, so the port stays
-    // open with whatever the device can do.
+    // A device may refuse or drop some of these (a pseudo-terminal knows
+    // neither parity nor short characters); the text was already accepted, so
+    // the port opens, or stays open, with whatever the device can do.
     m_port.setBaudRate(m_settings.baudRate);
     m_port.setParity(toQt(m_settings.parity));
     m_port.setDataBits(static_cast<QSerialPort::DataBits>(m_settings.dataBits));

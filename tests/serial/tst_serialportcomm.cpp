@@ -2,6 +2,7 @@
 #include "serial/commerror.h"
 #include "serial/serialportcomm.h"
 
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -13,6 +14,17 @@ using namespace quadrelink;
 
 using CommUse = std::function<void(MSComm &)>;
 Q_DECLARE_METATYPE(CommUse)
+Q_DECLARE_METATYPE(PseudoTerminal::Line)
+
+// How QCOMPARE shows what the device side saw.
+char *toString(const PseudoTerminal::Line &line)
+{
+    return QTest::toString(QStringLiteral("%1 baud, %2 stop bits, PARODD %3, CMSPAR %4")
+                               .arg(line.baudRate)
+                               .arg(line.twoStopBits ? 2 : 1)
+                               .arg(line.oddParity)
+                               .arg(line.markOrSpaceParity));
+}
 
 namespace {
 
@@ -54,15 +66,48 @@ class tst_SerialPortComm : public QObject
     Q_OBJECT
 
 private slots:
+    void opensTheMappedDevice_data()
+    {
+        using Line = PseudoTerminal::Line;
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<Line>("line");
+        QTest::newRow("design settings") << "1200,n,8,1" << Line {1200, false, false, false};
+        QTest::newRow("odd parity, 2 stop bits") << "9600,o,8,2" << Line {9600, true, true, false};
+        QTest::newRow("mark parity") << "19200,m,8,1" << Line {19200, false, true, true};
+        QTest::newRow("space parity, 7 data bits, 2 stop bits")
+            << "4800,s,7,2" << Line {4800, true, false, true};
+    }
     void opensTheMappedDevice()
     {
+        QFETCH(QString, settings);
+        QFETCH(PseudoTerminal::Line, line);
         PseudoTerminal pty;
         QVERIFY(pty.isValid());
         SerialPortComm comm(portMapWith(1, pty.path()));
+        comm.setSettings(settings);
+
+        // The line opens straight into its settings: nothing is changed on it
+        // once it is open, where it would first run at the driver's defaults.
+        auto *port = comm.findChild<QSerialPort *>();
+        QVERIFY(port);
+        QStringList changedWhileOpen;
+        const auto watch = [&](auto changed, const char *name) {
+            connect(port, changed, this, [&changedWhileOpen, port, name] {
+                if (port->isOpen())
+                    changedWhileOpen << QLatin1String(name);
+            });
+        };
+        watch(&QSerialPort::baudRateChanged, "baud rate");
+        watch(&QSerialPort::parityChanged, "parity");
+        watch(&QSerialPort::dataBitsChanged, "data bits");
+        watch(&QSerialPort::stopBitsChanged, "stop bits");
+
         QVERIFY(!pty.peerOpen());
         comm.setPortOpen(true);
         QVERIFY(comm.PortOpen());
         QVERIFY(pty.peerOpen());
+        QCOMPARE(changedWhileOpen, QStringList());
+        QCOMPARE(pty.line(), line);
         comm.setPortOpen(false);
         QVERIFY(!comm.PortOpen());
         QTRY_VERIFY(!pty.peerOpen());

@@ -11,6 +11,7 @@
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 PseudoTerminal::PseudoTerminal()
 {
@@ -89,6 +90,21 @@ QByteArray PseudoTerminal::readWithoutEvents(qsizetype count, int timeoutMs)
         ::poll(&fd, 1, int(std::clamp<qint64>(deadline.remainingTime(), 0, 10)));
     }
     return got;
+}
+
+PseudoTerminal::Line PseudoTerminal::line() const
+{
+    static constexpr std::pair<speed_t, qint32> rates[] {
+        {B110, 110},     {B300, 300},     {B600, 600},      {B1200, 1200},
+        {B2400, 2400},   {B4800, 4800},   {B9600, 9600},    {B19200, 19200},
+        {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+    termios settings {};
+    if (m_master < 0 || ::tcgetattr(m_master, &settings) != 0)
+        return {};
+    const speed_t speed = ::cfgetospeed(&settings);
+    const auto rate = std::ranges::find(rates, speed, &std::pair<speed_t, qint32>::first);
+    return {rate == std::end(rates) ? -1 : rate->second, (settings.c_cflag & CSTOPB) != 0,
+            (settings.c_cflag & PARODD) != 0, (settings.c_cflag & CMSPAR) != 0};
 }
 
 void PseudoTerminal::hangUp()

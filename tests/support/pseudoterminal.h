@@ -32,6 +32,19 @@ public:
     // system arrives. A far end that reads little at a time is a slow line.
     [[nodiscard]] QByteArray readWithoutEvents(qsizetype count, int timeoutMs = 0);
 
+    // What the device side sees of the line settings the program gave its
+    // side. A pseudo-terminal forces 8 data bits and no parity, so only these
+    // show; the parity flags still tell odd from even and mark/space from both.
+    struct Line
+    {
+        qint32 baudRate = 0; // standard rates only; -1 for any other
+        bool twoStopBits = false;
+        bool oddParity = false; // PARODD: odd, or mark with markOrSpaceParity
+        bool markOrSpaceParity = false;
+        friend bool operator==(const Line &, const Line &) = default;
+    };
+    [[nodiscard]] Line line() const;
+
     // Closes the device side: the program's port hangs up.
     void hangUp();
 
