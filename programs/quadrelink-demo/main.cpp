@@ -7,6 +7,7 @@
 // Every other port number reaches the platform's ports as in the program.
 
 #include "app/form1.h"
+#include "app/signalclose.h"
 #include "serial/portmap.h"
 #include "serial/serialportcomm.h"
 #include "simulatedsensor.h"
@@ -38,6 +39,7 @@ int main(int argc, char *argv[])
 
     quadrelink::Form1 window(
         std::make_unique<quadrelink::SerialPortComm>(quadrelink::portMapWith(1, device)));
+    const quadrelink::SignalClose signalClose(window);
     window.show();
-    return application.exec();
+    return signalClose.exitStatus(application.exec());
 }

@@ -3,6 +3,7 @@
 // design-time values.
 
 #include "app/form1.h"
+#include "app/signalclose.h"
 #include "serial/portmap.h"
 #include "serial/serialportcomm.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quadrelink.Quadrelink"));
     quadrelink::Form1 window(
         std::make_unique<quadrelink::SerialPortComm>(&quadrelink::platformPortName));
+    const quadrelink::SignalClose signalClose(window);
     window.show();
-    return application.exec();
+    return signalClose.exitStatus(application.exec());
 }
