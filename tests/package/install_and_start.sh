@@ -60,7 +60,8 @@ expected="/usr/bin/quadrelink
 /usr/share/metainfo/$app_id.metainfo.xml
 /usr/share/doc/quadrelink/copyright
 /usr/share/doc/quadrelink/changelog.gz
-/usr/share/man/man1/quadrelink.1.gz"
+/usr/share/man/man1/quadrelink.1.gz
+/usr/share/lintian/overrides/quadrelink"
 for size in $icon_sizes; do
     expected="$expected
 /usr/share/icons/hicolor/${size}x${size}/apps/quadrelink.png"
