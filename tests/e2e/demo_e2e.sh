@@ -16,25 +16,8 @@ for tool in Xvfb xdotool; do
 done
 
 rm -rf "$work" && mkdir -p "$work"
-pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
-trap cleanup EXIT
-
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-    local deadline=$((SECONDS + $1)); shift
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.1
-    done
-}
-
-display=:$((100 + RANDOM % 400))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-pids+=("$xvfb_pid")
-export DISPLAY=$display
-wait_for 10 xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "FAIL: Xvfb did not start"; exit 1; }
+source "$(dirname "$0")/common.sh"
+start_xvfb "$work/xvfb.log"
 
 # How each run ends the program, and the exit status that must report it: a
 # signal ends it by that same signal once the window has closed (128 + its

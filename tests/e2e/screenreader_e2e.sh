@@ -29,18 +29,7 @@ fi
 
 rm -rf "$work" && mkdir -p "$work"
 link=$work/port1
-pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
-trap cleanup EXIT
-
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-    local deadline=$((SECONDS + $1)); shift
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.1
-    done
-}
+source "$here/common.sh"
 
 # The AT-SPI bus starts on demand; asking for its address starts it.
 if ! dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
@@ -53,11 +42,7 @@ dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
     org.freedesktop.DBus.Properties.Set string:org.a11y.Status \
     string:ScreenReaderEnabled variant:boolean:true >/dev/null
 
-display=:$((100 + RANDOM % 400))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-wait_for 10 xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "FAIL: Xvfb did not start"; exit 1; }
+start_xvfb "$work/xvfb.log"
 
 "$sim" --link "$link" --verbose >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!

@@ -1,14 +1,13 @@
 #include "pseudoterminal.h"
 #include "serial/commerror.h"
 #include "serial/serialportcomm.h"
+#include "testhelpers.h"
 
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <algorithm>
-
-#include <sys/resource.h>
 
 using namespace quadrelink;
 
@@ -27,14 +26,6 @@ char *toString(const PseudoTerminal::Line &line)
 }
 
 namespace {
-
-double cpuSeconds()
-{
-    rusage usage {};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 CommErrorCode errorOf(const std::function<void()> &step)
 {
