@@ -113,6 +113,13 @@ void Form1::Form_Load()
     m_controls.Text8->setPlainText(termsText());
 }
 
+SettingsTexts Form1::settingsTexts() const
+{
+    SettingsTexts texts;
+    std::ranges::transform(m_controls.Combo1, texts.begin(), &QComboBox::currentText);
+    return texts;
+}
+
 void Form1::Form_Unload(qint16 &)
 {
     if (m_MSComm1->PortOpen())
@@ -156,9 +163,7 @@ void Form1::Combo1_Click(int)
 
 void Form1::Timer2_Timer()
 {
-    SettingsTexts texts;
-    std::ranges::transform(m_controls.Combo1, texts.begin(), &QComboBox::currentText);
-    m_reapply.apply(texts);
+    m_reapply.apply(settingsTexts());
 }
 
 void Form1::mnu_prog_Click()

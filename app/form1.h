@@ -79,6 +79,8 @@ protected:
 private:
     void Form_Load();
     void connectHandlers();
+    // The texts of the five settings boxes as they are now.
+    [[nodiscard]] SettingsTexts settingsTexts() const;
 
     Form1Environment m_environment;
     FormControls m_controls;
