@@ -119,10 +119,10 @@ int main(int argc, char *argv[])
 
     SimulatedSensor sensor(options);
     QObject::connect(&sensor, &SimulatedSensor::hungUp, &app, &QCoreApplication::quit);
+    // The line settings are reported when the port opens and whenever a command
+    // finds them changed, so that a run shows what the program set.
+    SimulatedSensor::LineView reported;
     if (parser.isSet(verbose)) {
-        // The line settings are reported when the port opens and whenever a
-        // command finds them changed, so that a run shows what the program set.
-        SimulatedSensor::LineView reported;
         const auto reportLine = [&sensor, &reported](const char *event) {
             reported = sensor.lineView();
             std::fprintf(stderr, "%s: %s\n", event,
