@@ -133,18 +133,22 @@ def wait_until(predicate, timeout, step=0.02):
 
 class Xvfb:
     def __init__(self, work):
-        number = next(n for n in range(150, 400)
-                      if not Path(f"/tmp/.X11-unix/X{n}").exists()
-                      and not Path(f"/tmp/.X{n}-lock").exists())
-        self.display = f":{number}"
+        # The server picks a free display itself and writes its number to the
+        # pipe once it accepts connections: no other X server on the machine
+        # can share it.
+        read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
-            ["Xvfb", self.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            stdout=open(work / "xvfb.log", "w"), stderr=subprocess.STDOUT)
-        os.environ["DISPLAY"] = self.display
-        ready = wait_until(lambda: subprocess.run(
-            ["xdotool", "getdisplaygeometry"], capture_output=True).returncode == 0, 10, 0.1)
-        if not ready:
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+             "-nolisten", "tcp"],
+            stdout=open(work / "xvfb.log", "w"), stderr=subprocess.STDOUT,
+            pass_fds=(write_end,))
+        os.close(write_end)
+        with os.fdopen(read_end) as numbers:
+            number = numbers.readline().strip()
+        if not number.isdigit():
             raise RuntimeError("Xvfb did not start")
+        self.display = f":{number}"
+        os.environ["DISPLAY"] = self.display
 
     def close(self):
         stop(self.process.pid)

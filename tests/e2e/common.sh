@@ -14,13 +14,10 @@ wait_for() {
     done
 }
 
-# start_xvfb LOG: a bare X server on a display of its own; sets DISPLAY and
-# xvfb_pid.
+# start_xvfb LOG: a bare X server on a display that the server chose itself,
+# so that no other test's server can share it; sets DISPLAY and xvfb_pid.
+source "$(dirname "${BASH_SOURCE[0]}")/../../tools/with-xvfb"
 start_xvfb() {
-    local display=:$((100 + RANDOM % 400))
-    Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$1" 2>&1 &
-    xvfb_pid=$!
+    xvfb_start "$1" || { echo "FAIL: Xvfb did not start"; exit 1; }
     pids+=("$xvfb_pid")
-    export DISPLAY=$display
-    wait_for 10 xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "FAIL: Xvfb did not start"; exit 1; }
 }

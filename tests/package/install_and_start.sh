@@ -16,7 +16,7 @@ build_dir=$1
 here=$(cd "$(dirname "$0")" && pwd)
 icon_sizes="16 22 24 32 48 64 128 256"
 
-for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli lintian xvfb-run \
+for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli lintian Xvfb \
     xdotool; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "SKIP: $tool is not installed (make deps installs it)"
@@ -120,7 +120,7 @@ while [ $i -lt 150 ]; do
         echo "the program ended before its window appeared"
         break
     fi
-    window=$(xdotool search --name 'Quadrelink v\.1\.00' 2>/dev/null | head -n 1)
+    window=$(xdotool search --pid "$pid" --name 'Quadrelink v\.1\.00' 2>/dev/null | head -n 1)
     if [ -n "$window" ]; then
         caption=$(xdotool getwindowname "$window")
         echo "window $window: $caption"
@@ -140,7 +140,7 @@ exit $status
 SCRIPT
 set +e
 QT_QPA_PLATFORM=xcb "$here/../support/without-serial-ports" \
-    xvfb-run -a sh "$scratch/start.sh" "$root/usr/bin/quadrelink"
+    "$here/../../tools/with-xvfb" sh "$scratch/start.sh" "$root/usr/bin/quadrelink"
 status=$?
 set -e
 [ $status -ne 77 ] || exit 77
