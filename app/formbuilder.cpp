@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <map>
+#include <string>
 
 namespace quadrelink {
 
@@ -280,8 +281,8 @@ FormControls buildForm(QMainWindow &window)
     controls.Text9 = find<QPlainTextEdit>(client, "Text9");
     controls.Image2 = find<QLabel>(client, "Image2");
     controls.mnu_prog = about;
-    for (int i = 0; i < 5; ++i) {
-        const std::string index(1, char('0' + i));
+    for (std::size_t i = 0; i < settingsBoxCount; ++i) {
+        const std::string index = std::to_string(i);
         controls.Label1[i] = find<QLabel>(client, "Label1(" + index + ")");
         controls.Combo1[i] = find<QComboBox>(client, "Combo1(" + index + ")");
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/settingsapply.h"
+
 #include <QString>
 
 #include <array>
@@ -29,12 +31,12 @@ struct FormControls
     QLabel *Label4 = nullptr;
     QLabel *Label5 = nullptr;
     QLabel *Label6 = nullptr;
-    std::array<QLabel *, 5> Label1 {};
+    std::array<QLabel *, settingsBoxCount> Label1 {};
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
     QPushButton *Command3 = nullptr;
     QLineEdit *Text1 = nullptr;
-    std::array<QComboBox *, 5> Combo1 {};
+    std::array<QComboBox *, settingsBoxCount> Combo1 {};
     std::array<QGroupBox *, 2> Frame1 {};
     Shape *Shape1 = nullptr;
     QPlainTextEdit *Text8 = nullptr;

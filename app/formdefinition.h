@@ -6,6 +6,7 @@
 // table into widgets, and nothing else decides how the window looks.
 
 #include "serial/commdefaults.h"
+#include "serial/settingsapply.h"
 
 #include <QtGlobal>
 
@@ -272,25 +273,63 @@ static_assert(stacksEveryControlOnce(formName, formStacking));
 static_assert(stacksEveryControlOnce("Frame1(1)", aboutStacking));
 static_assert(stacksEveryControlOnce("Frame1(0)", portFrameStacking));
 
+// "Combo1(3)" is element 3 of the control array "Combo1"; any other name
+// gives -1.
+consteval int elementIndex(std::string_view name, std::string_view array)
+{
+    if (!name.starts_with(array) || name.size() < array.size() + 3 || name[array.size()] != '('
+        || !name.ends_with(')'))
+        return -1;
+    int index = 0;
+    for (char digit : name.substr(array.size() + 1, name.size() - array.size() - 2)) {
+        if (digit < '0' || digit > '9')
+            return -1;
+        index = index * 10 + (digit - '0');
+    }
+    return index;
+}
+
+// The number of a control array's elements, or 0 unless they are numbered
+// from 0 without gaps.
+consteval std::size_t elementsOf(std::string_view array)
+{
+    std::array<int, controls.size()> seen {};
+    std::size_t count = 0;
+    for (const auto &c : controls) {
+        const int index = elementIndex(c.name, array);
+        if (index >= 0 && (std::size_t(index) >= controls.size() || seen[std::size_t(index)]++))
+            return 0;
+        count += index >= 0;
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        if (!seen[i])
+            return 0;
+    return count;
+}
+
+// The serial link reads one text per setting from the boxes, and the window
+// gives each box its caption: the table must hold exactly that many of each.
+static_assert(elementsOf("Combo1") == settingsBoxCount, "one settings box per setting");
+static_assert(elementsOf("Label1") == settingsBoxCount, "one caption per settings box");
+
 // The settings boxes start with the serial control's own settings, so applying
 // them unchanged changes nothing.
-consteval std::string_view textOf(std::string_view name)
+consteval std::string_view settingsBoxText(std::size_t box)
 {
     for (const auto &c : controls)
-        if (c.name == name)
+        if (elementIndex(c.name, "Combo1") == int(box))
             return c.text;
     return {};
 }
 consteval bool boxesStartWithTheControlSettings()
 {
-    const std::string_view port = textOf("Combo1(0)");
     int number = 0;
-    for (char digit : port)
+    for (char digit : settingsBoxText(0))
         number = number * 10 + (digit - '0');
     std::string_view rest = commDefaults.settings;
-    for (std::string_view box : {"Combo1(1)", "Combo1(2)", "Combo1(3)", "Combo1(4)"}) {
+    for (std::size_t box = 1; box < settingsBoxCount; ++box) {
         const std::size_t comma = rest.find(',');
-        if (rest.substr(0, comma) != textOf(box))
+        if (rest.substr(0, comma) != settingsBoxText(box))
             return false;
         rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
     }

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <iterator>
 
 namespace quadrelink {
 
@@ -31,12 +32,12 @@ std::optional<qint16> parsePortNumber(const QString &text)
 bool applySettingsTexts(MSComm &comm, const SettingsTexts &texts)
 {
     bool refused = false;
-    if (const auto port = parsePortNumber(texts[0]))
+    if (const auto port = parsePortNumber(texts.front()))
         refused = !runSuppressed([&] { comm.setCommPort(*port); });
     else
         refused = true;
 
-    const QString settings = QStringList {texts[1], texts[2], texts[3], texts[4]}.join(u',');
+    const QString settings = QStringList(std::next(texts.begin()), texts.end()).join(u',');
     if (!runSuppressed([&] { comm.setSettings(settings); }))
         refused = true;
     return refused;

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <array>
+#include <cstddef>
 #include <optional>
 
 namespace quadrelink {
@@ -15,9 +16,13 @@ class MSComm;
 // std::nullopt.
 [[nodiscard]] std::optional<qint16> parsePortNumber(const QString &text);
 
-// The texts of the five settings boxes: port number, baud rate, parity, data
-// bits, stop bits.
-using SettingsTexts = std::array<QString, 5>;
+// The settings boxes, in this order: port number, baud rate, parity, data
+// bits, stop bits. The window has one box per setting; the boxes after the
+// port number give the fields of the line settings, in their order.
+inline constexpr std::size_t settingsBoxCount = 5;
+
+// The texts of the settings boxes.
+using SettingsTexts = std::array<QString, settingsBoxCount>;
 
 // Writes the port number and the line settings of the boxes to the closed
 // control. A port number that is no number, out of range or refused by the
