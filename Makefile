@@ -8,6 +8,8 @@ JOBS ?= $(shell nproc)
 # Debian packages the build, the tests and the demo need.
 PACKAGES := build-essential cmake clang-format qt6-base-dev qt6-serialport-dev \
             libgl-dev libx11-dev fonts-liberation2 xvfb xauth xdotool x11-apps
+# ...and python3, which draws the program's icon and logo at build time.
+PACKAGES += python3
 # ...and the Debian package with its checks: dpkg-buildflags (the hardening
 # flags), dpkg-shlibdeps and file (CPack's dependency scan), the validators and
 # lintian.

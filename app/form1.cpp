@@ -27,7 +27,7 @@ namespace {
 std::unique_ptr<User32> programIcons()
 {
     return std::make_unique<QtUser32>(
-        QHash<QString, QString> {{QStringLiteral("ICON1"), QLatin1String(resources::iconPath)}});
+        QHash<QString, QImage> {{QStringLiteral("ICON1"), resources::icon1()}});
 }
 
 } // namespace

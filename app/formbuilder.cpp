@@ -1,7 +1,6 @@
 #include "formbuilder.h"
 
 #include "accessibility.h"
-#include "bitmapfile.h"
 #include "eventfilters.h"
 #include "formdefinition.h"
 #include "framebox.h"
@@ -160,7 +159,7 @@ QWidget *createControl(const form::Control &look, QWidget *parent)
     }
     case form::Kind::Image: {
         auto *image = new QLabel(parent);
-        image->setPixmap(QPixmap::fromImage(readPicture(QLatin1String(resources::logoPath))));
+        image->setPixmap(QPixmap::fromImage(resources::logo()));
         image->setScaledContents(look.further & form::Stretched);
         return image;
     }

@@ -1,7 +1,5 @@
 #include "user32.h"
 
-#include "bitmapfile.h"
-
 #include <QApplication>
 #include <QIcon>
 #include <QStyle>
@@ -9,7 +7,7 @@
 
 namespace quadrelink {
 
-QtUser32::QtUser32(QHash<QString, QString> iconResources)
+QtUser32::QtUser32(QHash<QString, QImage> iconResources)
 {
     for (auto it = iconResources.cbegin(); it != iconResources.cend(); ++it)
         m_iconResources.insert(it.key().toUpper(), it.value());
@@ -42,15 +40,16 @@ User32::HICON QtUser32::LoadImageA(HINSTANCE, const QByteArray &name, unsigned t
 {
     if (type != IMAGE_ICON || width <= 0 || height <= 0)
         return 0;
-    const QString path = m_iconResources.value(QString::fromLatin1(name).toUpper());
-    if (path.isEmpty())
+    const QString resource = QString::fromLatin1(name).toUpper();
+    const QImage picture = m_iconResources.value(resource);
+    if (picture.isNull())
         return 0;
-    const QString key = QStringLiteral("%1@%2x%3").arg(path).arg(width).arg(height);
+    const QString key = QStringLiteral("%1@%2x%3").arg(resource).arg(width).arg(height);
     if (flags & LR_SHARED) {
         if (const HICON shared = m_shared.value(key))
             return shared;
     }
-    const QPixmap pixmap = iconPixmap(path, QSize(width, height));
+    const QPixmap pixmap = iconPixmap(picture, QSize(width, height));
     if (pixmap.isNull())
         return 0;
     m_loaded.append(pixmap);
@@ -60,18 +59,16 @@ User32::HICON QtUser32::LoadImageA(HINSTANCE, const QByteArray &name, unsigned t
     return handle;
 }
 
-QPixmap QtUser32::iconPixmap(const QString &path, QSize size)
+QPixmap QtUser32::iconPixmap(const QImage &picture, QSize size)
 {
     const qreal ratio = qApp->devicePixelRatio();
     const QSize pixels = size * ratio;
-    QImage image = readPicture(path, pixels);
-    if (image.isNull())
-        return {};
     // Scaled to the size asked for, in device pixels, so that the icon stays
     // sharp on a screen that scales the window.
-    if (image.size() != pixels)
-        image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    QPixmap pixmap = QPixmap::fromImage(std::move(image));
+    QPixmap pixmap = QPixmap::fromImage(
+        picture.size() == pixels
+            ? picture
+            : picture.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     pixmap.setDevicePixelRatio(ratio);
     return pixmap;
 }

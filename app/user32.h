@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QImage>
 #include <QPixmap>
 #include <QPointer>
 #include <QString>
@@ -43,14 +44,14 @@ public:
 
 // The icon functions over Qt: a window's owner is the window of its parent
 // widget; the icon sizes are the style's large and small icon sizes; icon
-// resources are the program's own, found by name without regard to case, and
-// loaded once per size as shared handles that live as long as this object;
-// WM_SETICON sets the large or the small picture of the window's icon.
+// resources are the program's own pictures, found by name without regard to
+// case, and scaled once per size into shared handles that live as long as this
+// object; WM_SETICON sets the large or the small picture of the window's icon.
 class QtUser32 final : public User32
 {
 public:
-    // Icon resources by name (matched without regard to case) → Qt resource path.
-    explicit QtUser32(QHash<QString, QString> iconResources);
+    // Icon resources by name (matched without regard to case) → picture.
+    explicit QtUser32(QHash<QString, QImage> iconResources);
 
     HWND GetWindow(HWND window, int command) override;
     int GetSystemMetrics(int index) override;
@@ -66,9 +67,9 @@ private:
         HICON small = 0;
     };
 
-    [[nodiscard]] QPixmap iconPixmap(const QString &path, QSize size);
+    [[nodiscard]] static QPixmap iconPixmap(const QImage &picture, QSize size);
 
-    QHash<QString, QString> m_iconResources;
+    QHash<QString, QImage> m_iconResources;
     QList<QPixmap> m_loaded; // handle n is m_loaded[n - 1]
     QHash<QString, HICON> m_shared;
     QList<WindowIcons> m_windows;

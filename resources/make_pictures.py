@@ -1,18 +1,25 @@
 #!/usr/bin/env python3
-"""Draws Quadrelink's two pictures and writes them beside this script.
+"""Draws Quadrelink's two pictures.
 
-  icon1.ico  the application icon: one 256x256 image, 256 colours, with an AND
-             mask making the corners outside the rounded tile transparent.
-  logo.bmp   the About-panel logo: 256x256, 8 bits per pixel, uncompressed.
+  make_pictures.py             writes them as files beside this script:
+    icon1.ico  the application icon: one 256x256 image, 256 colours, with an AND
+               mask making the corners outside the rounded tile transparent.
+    logo.bmp   the About-panel logo: 256x256, 8 bits per pixel, uncompressed.
+  make_pictures.py --pixels H  writes the C++ header H that the build compiles
+                               into the program: the same pictures as 8-bit
+                               colour indexes and their palettes, ready for
+                               QImage, so that the program decodes no file.
 
 Shapes are inside/outside tests on the pixel grid, averaged over a few samples
 per pixel so that edges get intermediate shades; every colour that comes out is
 put in the palette. The output is the same, byte for byte, on every run.
-Run it again after changing a shape and commit the pictures with the script.
+Run it again after changing a shape and commit the two files with the script
+(the desktop's icon theme is made from icon1.ico); the build draws the header.
 """
 import math
 import pathlib
 import struct
+import sys
 
 HERE = pathlib.Path(__file__).resolve().parent
 SIZE = 256
@@ -137,8 +144,12 @@ def icon_layers():
     return layers
 
 
+def icon_rows():
+    return render(icon_layers(), None, 4)
+
+
 def write_icon(path):
-    rows = render(icon_layers(), None, 4)
+    rows = icon_rows()
     palette, pixels = indexed(rows)
     mask = bytearray()
     for row in reversed(rows):  # 1 = transparent; 256 bits is already a 32-bit multiple
@@ -173,8 +184,12 @@ def logo_layers():
     return layers
 
 
+def logo_rows():
+    return render(logo_layers(), FIELD, 3)
+
+
 def write_logo(path):
-    rows = render(logo_layers(), FIELD, 3)
+    rows = logo_rows()
     palette, pixels = indexed(rows)
     header = info_header(SIZE, len(pixels)) + palette
     offset = 14 + len(header)
@@ -182,6 +197,52 @@ def write_logo(path):
     path.write_bytes(file_header + header + pixels)
 
 
+# --- the pictures as the program holds them ----------------------------------
+
+def cpp_picture(name, rows):
+    """A palette of 0xAARRGGBB entries, as QImage's colour table takes them
+    (index 0 transparent where the picture has transparent pixels, then the
+    used colours sorted), and the 8-bit indexes into it, rows top first."""
+    used = sorted({c for row in rows for c in row if c is not None})
+    palette = ([None] if any(c is None for row in rows for c in row) else []) + used
+    if len(palette) > 256:
+        raise SystemExit(f"{len(palette)} colours do not fit an 8-bit palette")
+    index = {c: i for i, c in enumerate(palette)}
+    entries = ["0x00000000" if c is None else "0xff%02x%02x%02x" % c for c in palette]
+    pixels = [str(index[c]) for row in rows for c in row]
+    lines = [f"inline constexpr unsigned int {name}Palette[] = {{"]
+    lines += ["    " + ", ".join(entries[i:i + 8]) + "," for i in range(0, len(entries), 8)]
+    lines += ["};", f"inline constexpr unsigned char {name}Pixels[] = {{"]
+    lines += ["    " + ",".join(pixels[i:i + 32]) + "," for i in range(0, len(pixels), 32)]
+    lines += ["};"]
+    return "\n".join(lines)
+
+
+def write_pixels(path):
+    text = "\n".join([
+        "// Drawn by resources/make_pictures.py at build time; not to be edited.",
+        "#pragma once",
+        "",
+        "namespace quadrelink::resources::drawn {",
+        "",
+        f"inline constexpr int side = {SIZE};",
+        cpp_picture("icon1", icon_rows()),
+        cpp_picture("logo", logo_rows()),
+        "",
+        "} // namespace quadrelink::resources::drawn",
+        "",
+    ])
+    path = pathlib.Path(path)
+    # Unchanged output keeps its time stamp, so that nothing recompiles.
+    if not path.exists() or path.read_text() != text:
+        path.write_text(text)
+
+
 if __name__ == "__main__":
-    write_icon(HERE / "icon1.ico")
-    write_logo(HERE / "logo.bmp")
+    if len(sys.argv) == 3 and sys.argv[1] == "--pixels":
+        write_pixels(sys.argv[2])
+    elif len(sys.argv) == 1:
+        write_icon(HERE / "icon1.ico")
+        write_logo(HERE / "logo.bmp")
+    else:
+        raise SystemExit(__doc__)

@@ -1,13 +1,17 @@
 #pragma once
 
-// Where the pictures compiled into the program live. Linking
-// quadrelink_resources is all a program needs for these paths to resolve.
+#include <QImage>
+
+// The pictures compiled into the program, as pixels ready for QImage: nothing
+// is read or decoded at start-up. Linking quadrelink_resources is all a program
+// needs for them.
 namespace quadrelink::resources {
 
-// The window and task-bar icon: one 256x256 image that Qt scales down.
-inline constexpr auto iconPath = ":/icon1.ico";
+// ICON1, the window and task-bar icon: one 256x256 picture of 256 colours,
+// transparent outside its rounded tile. Qt scales it to each size asked for.
+[[nodiscard]] QImage icon1();
 
-// The maker's mark shown in the About panel, 256x256.
-inline constexpr auto logoPath = ":/logo.bmp";
+// The maker's mark shown in the About panel: 256x256, 8 bits per pixel, opaque.
+[[nodiscard]] QImage logo();
 
 } // namespace quadrelink::resources

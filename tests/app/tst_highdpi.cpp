@@ -245,9 +245,8 @@ private slots:
         QCOMPARE(shown.size(), QSize(112, 80) * factor);
         // The whole square logo squeezed into the 112 x 80 place, drawn from
         // the original at the screen's own density.
-        const QImage expected
-            = QImage(QLatin1String(resources::logoPath))
-                  .scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QImage expected = resources::logo().scaled(shown.size(), Qt::IgnoreAspectRatio,
+                                                         Qt::SmoothTransformation);
         const double difference = meanDifference(shown, expected);
         // The 1x picture enlarged would differ by about 1.7 at its edges.
         QVERIFY2(difference < 1.0, qPrintable(QString::number(difference)));

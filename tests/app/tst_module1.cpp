@@ -104,7 +104,7 @@ private slots:
     {
         QFETCH(QByteArray, name);
         QFETCH(bool, found);
-        QtUser32 user32({{"ICON1", QLatin1String(resources::iconPath)}});
+        QtUser32 user32({{"ICON1", resources::icon1()}});
         const auto handle
             = user32.LoadImageA(0, name, User32::IMAGE_ICON, 32, 32, User32::LR_SHARED);
         QCOMPARE(handle != 0, found);
@@ -115,7 +115,7 @@ private slots:
     void qtIconsReachTheWindow()
     {
         QWidget window;
-        QtUser32 user32({{"ICON1", QLatin1String(resources::iconPath)}});
+        QtUser32 user32({{"ICON1", resources::icon1()}});
         QCOMPARE(user32.GetWindow(&window, User32::GW_OWNER), nullptr);
         QVERIFY(user32.GetSystemMetrics(User32::SM_CXICON)
                 > user32.GetSystemMetrics(User32::SM_CXSMICON));

@@ -1,7 +1,6 @@
 #include "resources.h"
 
 #include <QFile>
-#include <QIcon>
 #include <QImage>
 #include <QImageReader>
 #include <QSet>
@@ -12,7 +11,12 @@ using namespace quadrelink;
 
 namespace {
 
-QByteArray embedded(const QString &path)
+// The pictures as files, drawn by the same script as the pixels the program
+// holds; the desktop's icon theme is made from the icon file.
+const QString iconFile = QStringLiteral(PICTURES_DIR "/icon1.ico");
+const QString logoFile = QStringLiteral(PICTURES_DIR "/logo.bmp");
+
+QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -53,34 +57,32 @@ private slots:
         QTest::addColumn<int>("width");
         QTest::addColumn<qint64>("expected");
 
-        const QString logo = QString::fromLatin1(resources::logoPath);
-        QTest::newRow("logo signature BM") << logo << 0 << 2 << qint64('B' | ('M' << 8));
-        QTest::newRow("logo file size") << logo << 2 << 4 << logoLength;
-        QTest::newRow("logo pixel offset") << logo << 10 << 4 << qint64(1078);
-        QTest::newRow("logo header size") << logo << 14 << 4 << qint64(40);
-        QTest::newRow("logo width") << logo << 18 << 4 << qint64(256);
-        QTest::newRow("logo height, bottom-up") << logo << 22 << 4 << qint64(256);
-        QTest::newRow("logo planes") << logo << 26 << 2 << qint64(1);
-        QTest::newRow("logo bit count") << logo << 28 << 2 << qint64(8);
-        QTest::newRow("logo uncompressed") << logo << 30 << 4 << qint64(0);
-        QTest::newRow("logo colour table entries") << logo << 46 << 4 << qint64(256);
+        QTest::newRow("logo signature BM") << logoFile << 0 << 2 << qint64('B' | ('M' << 8));
+        QTest::newRow("logo file size") << logoFile << 2 << 4 << logoLength;
+        QTest::newRow("logo pixel offset") << logoFile << 10 << 4 << qint64(1078);
+        QTest::newRow("logo header size") << logoFile << 14 << 4 << qint64(40);
+        QTest::newRow("logo width") << logoFile << 18 << 4 << qint64(256);
+        QTest::newRow("logo height, bottom-up") << logoFile << 22 << 4 << qint64(256);
+        QTest::newRow("logo planes") << logoFile << 26 << 2 << qint64(1);
+        QTest::newRow("logo bit count") << logoFile << 28 << 2 << qint64(8);
+        QTest::newRow("logo uncompressed") << logoFile << 30 << 4 << qint64(0);
+        QTest::newRow("logo colour table entries") << logoFile << 46 << 4 << qint64(256);
 
-        const QString icon = QString::fromLatin1(resources::iconPath);
-        QTest::newRow("icon reserved") << icon << 0 << 2 << qint64(0);
-        QTest::newRow("icon type is icon") << icon << 2 << 2 << qint64(1);
-        QTest::newRow("icon image count") << icon << 4 << 2 << qint64(1);
-        QTest::newRow("icon entry width 256") << icon << 6 << 1 << qint64(0);
-        QTest::newRow("icon entry height 256") << icon << 7 << 1 << qint64(0);
-        QTest::newRow("icon entry colour count") << icon << 8 << 1 << qint64(0);
-        QTest::newRow("icon entry planes") << icon << 10 << 2 << qint64(1);
-        QTest::newRow("icon entry bit count") << icon << 12 << 2 << qint64(8);
-        QTest::newRow("icon entry image size") << icon << 14 << 4 << iconImageLength;
-        QTest::newRow("icon entry image offset") << icon << 18 << 4 << qint64(22);
-        QTest::newRow("icon image header size") << icon << 22 << 4 << qint64(40);
-        QTest::newRow("icon image width") << icon << 26 << 4 << qint64(256);
-        QTest::newRow("icon image height, pixels and mask") << icon << 30 << 4 << qint64(512);
-        QTest::newRow("icon image bit count") << icon << 36 << 2 << qint64(8);
-        QTest::newRow("icon image uncompressed") << icon << 38 << 4 << qint64(0);
+        QTest::newRow("icon reserved") << iconFile << 0 << 2 << qint64(0);
+        QTest::newRow("icon type is icon") << iconFile << 2 << 2 << qint64(1);
+        QTest::newRow("icon image count") << iconFile << 4 << 2 << qint64(1);
+        QTest::newRow("icon entry width 256") << iconFile << 6 << 1 << qint64(0);
+        QTest::newRow("icon entry height 256") << iconFile << 7 << 1 << qint64(0);
+        QTest::newRow("icon entry colour count") << iconFile << 8 << 1 << qint64(0);
+        QTest::newRow("icon entry planes") << iconFile << 10 << 2 << qint64(1);
+        QTest::newRow("icon entry bit count") << iconFile << 12 << 2 << qint64(8);
+        QTest::newRow("icon entry image size") << iconFile << 14 << 4 << iconImageLength;
+        QTest::newRow("icon entry image offset") << iconFile << 18 << 4 << qint64(22);
+        QTest::newRow("icon image header size") << iconFile << 22 << 4 << qint64(40);
+        QTest::newRow("icon image width") << iconFile << 26 << 4 << qint64(256);
+        QTest::newRow("icon image height, pixels and mask") << iconFile << 30 << 4 << qint64(512);
+        QTest::newRow("icon image bit count") << iconFile << 36 << 2 << qint64(8);
+        QTest::newRow("icon image uncompressed") << iconFile << 38 << 4 << qint64(0);
     }
 
     void headerField()
@@ -90,14 +92,14 @@ private slots:
         QFETCH(int, width);
         QFETCH(qint64, expected);
 
-        const QByteArray bytes = embedded(path);
+        const QByteArray bytes = fileBytes(path);
         QVERIFY2(bytes.size() >= offset + width, qPrintable(path + " is missing or truncated"));
         QCOMPARE(field(bytes, offset, width), expected);
     }
 
     void logoUsesAFewDozenColours()
     {
-        const QImage logo(QString::fromLatin1(resources::logoPath));
+        const QImage logo = resources::logo();
         QVERIFY(!logo.isNull());
 
         QSet<QRgb> colours;
@@ -113,10 +115,11 @@ private slots:
 
     void logoIsTheRightWayUp()
     {
-        const QImage logo(QString::fromLatin1(resources::logoPath));
+        const QImage logo = resources::logo();
         QVERIFY(!logo.isNull());
 
-        // BMP rows run bottom-up; rows written top-down turn the mark upside down.
+        // BMP rows run bottom-up, QImage rows top-down: mixing them up turns
+        // the mark upside down.
         // The mark is a V: wide near the top, narrow near its point.
         const QRgb field = logo.pixel(0, 0);
         const auto markWidth = [&](int y) {
@@ -135,10 +138,8 @@ private slots:
         QTest::addColumn<QByteArray>("format");
         QTest::addColumn<qint64>("length");
 
-        QTest::newRow("logo") << QString::fromLatin1(resources::logoPath) << QByteArray("bmp")
-                              << logoLength;
-        QTest::newRow("icon") << QString::fromLatin1(resources::iconPath) << QByteArray("ico")
-                              << iconLength;
+        QTest::newRow("logo") << logoFile << QByteArray("bmp") << logoLength;
+        QTest::newRow("icon") << iconFile << QByteArray("ico") << iconLength;
     }
 
     void loads()
@@ -147,7 +148,7 @@ private slots:
         QFETCH(QByteArray, format);
         QFETCH(qint64, length);
 
-        QCOMPARE(qint64(embedded(path).size()), length);
+        QCOMPARE(qint64(fileBytes(path).size()), length);
         QImageReader reader(path);
         QCOMPARE(reader.format(), format);
         QCOMPARE(reader.imageCount(), 1);
@@ -156,36 +157,62 @@ private slots:
         QCOMPARE(image.size(), QSize(256, 256));
     }
 
-    void iconCornersAreTransparent()
+    // The program shows exactly the drawing of the files: same rows, same
+    // colours, transparent where the icon's mask says so, and still 8 bits per
+    // pixel.
+    void programPicturesAreTheFiles_data()
     {
-        const QImage icon = QImage(QString::fromLatin1(resources::iconPath))
-                                .convertToFormat(QImage::Format_ARGB32);
-        QVERIFY(!icon.isNull());
+        QTest::addColumn<QImage>("held");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("transparent");
 
-        // An inverted mask would hide the tile and show the corners.
-        for (const QPoint corner : {QPoint(0, 0), QPoint(255, 0), QPoint(0, 255), QPoint(255, 255)})
-            QCOMPARE(qAlpha(icon.pixel(corner)), 0);
-        for (const QPoint inside : {QPoint(128, 128), QPoint(128, 12), QPoint(128, 243)})
-            QCOMPARE(qAlpha(icon.pixel(inside)), 255);
+        QTest::newRow("ICON1, 256 colours") << resources::icon1() << iconFile << true;
+        QTest::newRow("logo, 8 bits, opaque") << resources::logo() << logoFile << false;
     }
 
-    void iconScalesToSmallSizes_data()
+    void programPicturesAreTheFiles()
+    {
+        QFETCH(QImage, held);
+        QFETCH(QString, path);
+        QFETCH(bool, transparent);
+
+        QCOMPARE(held.format(), QImage::Format_Indexed8);
+        QVERIFY(held.colorCount() <= 256);
+        QCOMPARE(held.hasAlphaChannel(), transparent);
+        QImageReader reader(path);
+        const QImage file = reader.read();
+        QVERIFY2(!file.isNull(), qPrintable(reader.errorString()));
+        // Premultiplied, so that fully transparent pixels compare equal
+        // whatever colour lies under them.
+        QCOMPARE(held.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                 file.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    }
+
+    // Scaled as the window's icon is, to the sizes of title bars, menus and
+    // task bars: an inverted mask would hide the tile and show the corners.
+    void iconCornersAreTransparent_data()
     {
         QTest::addColumn<int>("extent");
 
-        QTest::newRow("16 px, menus and title bars") << 16;
+        QTest::newRow("256 px, as drawn") << 256;
         QTest::newRow("32 px, task bar") << 32;
+        QTest::newRow("16 px, menus and title bars") << 16;
     }
 
-    void iconScalesToSmallSizes()
+    void iconCornersAreTransparent()
     {
         QFETCH(int, extent);
 
-        const QIcon icon(QString::fromLatin1(resources::iconPath));
-        QVERIFY(!icon.isNull());
-        const QPixmap pixmap = icon.pixmap(extent);
-        QVERIFY(!pixmap.isNull());
-        QCOMPARE(pixmap.size(), QSize(extent, extent));
+        const QImage icon
+            = resources::icon1()
+                  .scaled(extent, extent, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                  .convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(icon.size(), QSize(extent, extent));
+        const int last = extent - 1;
+        for (const QPoint corner :
+             {QPoint(0, 0), QPoint(last, 0), QPoint(0, last), QPoint(last, last)})
+            QCOMPARE(qAlpha(icon.pixel(corner)), 0);
+        QCOMPARE(qAlpha(icon.pixel(extent / 2, extent / 2)), 255);
     }
 };
 
