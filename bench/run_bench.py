@@ -32,15 +32,17 @@ How each figure is taken:
   wake-ups   voluntary + involuntary context switches of every thread
              (/proc/PID/task/TID/status); each wake-up of a sleeping thread ends
              in one.
-  period     the simulated sensor's log: CLOCK_MONOTONIC of every "ad" line.
+  period     the simulated sensor's log: CLOCK_MONOTONIC of every distance
+             query line.
   reply      perf: the write(2) of the query to the port's descriptor (syscall
              tracepoint) to the next entry of SensorDialogue::distanceReplyDue()
              (uprobe), where the window takes the answer from the port. Skipped
              when perf cannot place the probe.
 
-Where "Run" is and the polling period and reply delay are not typed here:
-quadrelink-bench-facts reads them from the program (the button by its object
-name, the intervals from the sensor dialogue), on the benchmark's own display.
+Where "Run" is, the polling period, the reply delay and the distance query are
+not typed here: quadrelink-bench-facts reads them from the program (the button
+by its object name, the intervals and the query from the sensor dialogue), on
+the benchmark's own display.
 """
 
 import ctypes
@@ -60,6 +62,7 @@ TICK_HZ = os.sysconf("SC_CLK_TCK")
 POLL_PERIOD_MS = None
 REPLY_DELAY_MS = None
 RUN_BUTTON = None
+DISTANCE_QUERY = None  # as the sensor logs it: without its carriage return
 # Where the window reads the answer to a distance query, by its C++ name.
 REPLY_READ_FUNCTION = "quadrelink::SensorDialogue::distanceReplyDue()"
 
@@ -171,7 +174,7 @@ class Sensor:
         if self.log.exists():
             for line in self.log.read_text().splitlines():
                 stamp, _, text = line.partition(" ")
-                if text == "ad":
+                if text == DISTANCE_QUERY:
                     times.append(float(stamp))
         return times
 
@@ -280,13 +283,14 @@ def mangled_name(binary, function):
 
 def window_facts(facts_program):
     """Where "Run" is and the designed intervals, from the program itself."""
-    global POLL_PERIOD_MS, REPLY_DELAY_MS, RUN_BUTTON
+    global POLL_PERIOD_MS, REPLY_DELAY_MS, RUN_BUTTON, DISTANCE_QUERY
     text = subprocess.run([str(facts_program)], capture_output=True, text=True, check=True,
                           timeout=60).stdout
     facts = json.loads(text.strip().splitlines()[-1])
     POLL_PERIOD_MS = float(facts["polling_period_ms"])
     REPLY_DELAY_MS = float(facts["distance_reply_delay_ms"])
     RUN_BUTTON = tuple(str(v) for v in facts["run_centre"])
+    DISTANCE_QUERY = facts["distance_query"].rstrip("\r")
     log(f"\"{facts['run_button']}\" at {RUN_BUTTON[0]},{RUN_BUTTON[1]}; polling every "
         f"{POLL_PERIOD_MS:g} ms, reply read after {REPLY_DELAY_MS:g} ms")
 

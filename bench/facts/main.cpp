@@ -1,8 +1,8 @@
 // quadrelink-bench-facts: what the benchmark needs to know of the window, read
 // from the program itself rather than typed again: where "Run" is, found by
 // its object name in the real window as the current display draws it, and the
-// polling period and reply delay as the sensor dialogue defines them. Prints
-// one JSON object. Opens no port.
+// polling period, reply delay and distance query as the sensor dialogue
+// defines them. Prints one JSON object. Opens no port.
 
 #include "app/form1.h"
 #include "sensor/sensordialogue.h"
@@ -34,6 +34,7 @@ int main(int argc, char *argv[])
         {"run_centre", QJsonArray {centre.x(), centre.y()}},
         {"polling_period_ms", quadrelink::SensorDialogue::pollingPeriodMs},
         {"distance_reply_delay_ms", quadrelink::SensorDialogue::distanceReplyDelayMs},
+        {"distance_query", quadrelink::SensorDialogue::distanceQuery},
     };
     std::printf("%s\n", QJsonDocument(facts).toJson(QJsonDocument::Compact).constData());
     return 0;

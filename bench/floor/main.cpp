@@ -12,6 +12,7 @@
 //   quadrelink-bench-floor DEVICE
 
 #include "app/formdefinition.h"
+#include "sensor/sensordialogue.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -112,9 +113,10 @@ int main(int argc, char *argv[])
     answer.setTimerType(Qt::PreciseTimer);
     answer.setSingleShot(true);
     answer.setInterval(50);
+    const QByteArray distanceQuery = quadrelink::SensorDialogue::distanceQuery.toLatin1();
     QObject::connect(&query, &QTimer::timeout, &window, [&] {
         readout->setText(QString::fromLatin1(port.readAll()));
-        port.write("ad\r");
+        port.write(distanceQuery);
         answer.start();
     });
     QObject::connect(&answer, &QTimer::timeout, &window, [&] {

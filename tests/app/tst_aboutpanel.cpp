@@ -18,12 +18,7 @@ class tst_AboutPanel : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_form = openFakeWindow(m_comm);
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-    }
+    void init() { showFakeWindow(m_form, m_comm); }
     void cleanup() { m_form.reset(); }
 
     void aboutTogglesThePanel()

@@ -1,6 +1,7 @@
 #include "app/form1.h"
 #include "app/shape.h"
 #include "fakewindow.h"
+#include "sensor/sensordialogue.h"
 #include "widgethelpers.h"
 
 #include <QPushButton>
@@ -116,7 +117,7 @@ private slots:
         comm->receive(QStringLiteral("late\r"));
         form->Timer1_Timer();
         QCOMPARE(controls.Label2->text(), QStringLiteral("late"));
-        comm->receive(QStringLiteral("ad\rID\r\nUC1000\r"));
+        comm->receive(SensorDialogue::distanceQuery + QStringLiteral("ID\r\nUC1000\r"));
         form->Timer3_Timer();
         // Line ends at the end are not shown; inside they start a new line.
         QCOMPARE(controls.Label2->text(), QStringLiteral("ID\nUC1000"));
@@ -129,7 +130,7 @@ private slots:
         comm->receive(QStringLiteral("OD\r0400\r"));
         form->Timer4_Timer();
         QCOMPARE(controls.Label6->text(), QStringLiteral("0400"));
-        QCOMPARE(comm->sent, (QStringList {"ad\r", "OD\r"}));
+        QCOMPARE(comm->sent, (QStringList {SensorDialogue::distanceQuery, "OD\r"}));
         QCOMPARE(form->replyBuffer(), QStringLiteral("OD\r0400\r"));
     }
 
@@ -139,10 +140,13 @@ private slots:
     void readingsRequestNoLayout_data()
     {
         QTest::addColumn<QString>("received");
-        QTest::newRow("distance") << "ad\r0523\r";
+        // The sensor echoes the query before its answer.
+        const QString echo = SensorDialogue::distanceQuery;
+        QTest::newRow("distance") << echo + "0523\r";
         QTest::newRow("no answer") << "";
-        QTest::newRow("identity, wider than the readout") << "ad\rUC1000-30GM-IUR2-K-V15\r";
-        QTest::newRow("several answers, several lines") << "ad\r0523\rad\r0524\rad\r0525\r";
+        QTest::newRow("identity, wider than the readout") << echo + "UC1000-30GM-IUR2-K-V15\r";
+        QTest::newRow("several answers, several lines")
+            << echo + "0523\r" + echo + "0524\r" + echo + "0525\r";
     }
     void readingsRequestNoLayout()
     {

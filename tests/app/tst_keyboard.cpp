@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "fakewindow.h"
+#include "sensor/sensordialogue.h"
 #include "widgethelpers.h"
 
 #include <QApplication>
@@ -36,13 +37,7 @@ class tst_Keyboard : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_form = openFakeWindow(m_comm);
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-        m_comm->calls.clear();
-    }
+    void init() { showFakeWindow(m_form, m_comm); }
     void cleanup() { m_form.reset(); }
 
     void arrowKeysChooseInEachSettingsBox_data()
@@ -97,7 +92,7 @@ private slots:
         QCOMPARE(focusedControl(), QStringLiteral("Command1"));
         press(Qt::Key_Space);
         QVERIFY(m_form->timer(1).Enabled());
-        QTRY_VERIFY(m_comm->sent.contains(QStringLiteral("ad\r")));
+        QTRY_VERIFY(m_comm->sent.contains(SensorDialogue::distanceQuery));
 
         press(Qt::Key_Tab);
         QCOMPARE(focusedControl(), QStringLiteral("Command2"));

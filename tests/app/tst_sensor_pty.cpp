@@ -1,8 +1,7 @@
 #include "app/form1.h"
 #include "app/shape.h"
-#include "serial/portmap.h"
-#include "serial/serialportcomm.h"
-#include "simulatedsensor.h"
+#include "sensor/sensordialogue.h"
+#include "windowfixture.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -23,18 +22,17 @@ class tst_SensorPty : public QObject
 private slots:
     void cleanup()
     {
-        m_form.reset();
+        m_window = WindowFixture();
         m_sensors.clear();
-        m_messages.clear();
     }
 
     void pollingQueriesFiveTimesASecondUntilStop()
     {
         auto *sensor = addSensor();
         openWindow({{1, sensor->devicePath()}});
-        QCOMPARE(m_form->controls().Shape1->BackColor(), form::green);
+        QCOMPARE(m_window.form->controls().Shape1->BackColor(), form::green);
 
-        m_form->controls().Command1->click();
+        m_window.form->controls().Command1->click();
         QTRY_VERIFY_WITH_TIMEOUT(sensor->receivedLineCount() >= 1, 2000);
         const qint64 first = sensor->receivedLineCount();
         QElapsedTimer clock;
@@ -42,10 +40,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(clock.elapsed() >= 2000, 3000);
         const qint64 queries = sensor->receivedLineCount() - first;
         QVERIFY2(queries >= 7 && queries <= 11, qPrintable(QString::number(queries)));
-        QCOMPARE(sensor->receivedLines().last().line, QByteArray("ad"));
-        QTRY_VERIFY(QRegularExpression(QStringLiteral("^\\d{4}$")).match(label2()).hasMatch());
+        QCOMPARE(sensor->receivedLines().last().line + '\r',
+                 SensorDialogue::distanceQuery.toLatin1());
+        QTRY_VERIFY(m_window.showsDistance());
 
-        m_form->controls().Command2->click();
+        m_window.form->controls().Command2->click();
         const qint64 atStop = sensor->receivedLineCount();
         QTest::qWait(600);
         QCOMPARE(sensor->receivedLineCount(), atStop);
@@ -55,12 +54,12 @@ private slots:
     {
         auto *sensor = addSensor();
         openWindow({{1, sensor->devicePath()}});
-        m_form->controls().Text1->setText(QStringLiteral("XY"));
-        m_form->controls().Command3->click();
-        QTRY_COMPARE(label6(), QStringLiteral("E01"));
-        m_form->controls().Text1->setText(QStringLiteral("ID"));
-        m_form->controls().Command3->click();
-        QTRY_COMPARE(label6(), QStringLiteral("UC1000-30GM-IUR2-K-V15"));
+        m_window.form->controls().Text1->setText(QStringLiteral("XY"));
+        m_window.form->controls().Command3->click();
+        QTRY_COMPARE(m_window.label6(), QStringLiteral("E01"));
+        m_window.form->controls().Text1->setText(QStringLiteral("ID"));
+        m_window.form->controls().Command3->click();
+        QTRY_COMPARE(m_window.label6(), QStringLiteral("UC1000-30GM-IUR2-K-V15"));
         QCOMPARE(sensor->receivedLines().last().line, QByteArray("ID"));
     }
 
@@ -76,12 +75,14 @@ private slots:
         // What Label2 shows after each tick (text left from the last query) and
         // after each reply read.
         QStringList atTick, afterReply;
-        connect(&m_form->timer(1), &FormTimer::Timer, this, [&] { atTick << label2(); });
-        connect(&m_form->timer(3), &FormTimer::Timer, this, [&] { afterReply << label2(); });
-        m_form->controls().Command1->click();
+        connect(&m_window.form->timer(1), &FormTimer::Timer, this,
+                [&] { atTick << m_window.label2(); });
+        connect(&m_window.form->timer(3), &FormTimer::Timer, this,
+                [&] { afterReply << m_window.label2(); });
+        m_window.form->controls().Command1->click();
         QTRY_VERIFY_WITH_TIMEOUT(sensor->receivedLineCount() >= 8, 4000);
-        m_form->controls().Command2->click();
-        QTRY_VERIFY(!m_form->timer(3).Enabled());
+        m_window.form->controls().Command2->click();
+        QTRY_VERIFY(!m_window.form->timer(3).Enabled());
         // Every answer shown is a prefix of four digits or XXXXXX: never a crash,
         // never text from another query.
         const QRegularExpression digitsOrNone(QStringLiteral("^(\\d{0,4}|XXXXXX)$"));
@@ -98,16 +99,16 @@ private slots:
         openWindow({{1, first->devicePath()}, {2, second->devicePath()}});
         QTRY_VERIFY(first->isPeerOpen());
 
-        m_form->controls().Command1->click();
+        m_window.form->controls().Command1->click();
         combo(0)->setEditText(QStringLiteral("2"));
         emit combo(0)->activated(combo(0)->currentIndex());
-        QTRY_VERIFY(!m_form->timer(2).Enabled());
-        QCOMPARE(m_form->controls().Shape1->BackColor(), form::green);
+        QTRY_VERIFY(!m_window.form->timer(2).Enabled());
+        QCOMPARE(m_window.form->controls().Shape1->BackColor(), form::green);
         QTRY_VERIFY(!first->isPeerOpen());
         QTRY_VERIFY(second->isPeerOpen());
         QTRY_VERIFY_WITH_TIMEOUT(second->receivedLineCount() >= 3, 3000);
-        QTRY_VERIFY(QRegularExpression(QStringLiteral("^\\d{4}$")).match(label2()).hasMatch());
-        QVERIFY(m_messages.isEmpty());
+        QTRY_VERIFY(m_window.showsDistance());
+        QVERIFY(m_window.messages.isEmpty());
     }
 
     // What the operator chooses reaches the line: the sensor's side of the
@@ -141,15 +142,15 @@ private slots:
             for (int box = 1; box <= 4; ++box)
                 combo(box)->setEditText(chosen[box - 1]);
             emit combo(1)->activated(combo(1)->currentIndex());
-            QTRY_VERIFY(!m_form->timer(2).Enabled());
-            QCOMPARE(m_form->controls().Shape1->BackColor(), form::green);
+            QTRY_VERIFY(!m_window.form->timer(2).Enabled());
+            QCOMPARE(m_window.form->controls().Shape1->BackColor(), form::green);
         }
         const SimulatedSensor::LineView line = sensor->lineView();
         QCOMPARE(line.baudRate, baud);
         QCOMPARE(line.stopBits, stopBits);
         if (parityKind != '-')
             QCOMPARE(line.parityKind, parityKind);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_window.messages.isEmpty());
     }
 
     void portNumberWithoutDeviceShowsRedWithoutMessage()
@@ -158,9 +159,9 @@ private slots:
         openWindow({{1, sensor->devicePath()}});
         combo(0)->setEditText(QStringLiteral("3"));
         emit combo(0)->activated(-1);
-        QTRY_VERIFY(!m_form->timer(2).Enabled());
-        QCOMPARE(m_form->controls().Shape1->BackColor(), form::red);
-        QVERIFY(m_messages.isEmpty());
+        QTRY_VERIFY(!m_window.form->timer(2).Enabled());
+        QCOMPARE(m_window.form->controls().Shape1->BackColor(), form::red);
+        QVERIFY(m_window.messages.isEmpty());
         QVERIFY(!sensor->isPeerOpen());
     }
 
@@ -169,50 +170,39 @@ private slots:
         auto *sensor = addSensor();
         openWindow({{1, sensor->devicePath()}});
         QStringList shown;
-        m_form->controls().Command1->click();
+        m_window.form->controls().Command1->click();
         QTRY_VERIFY_WITH_TIMEOUT(sensor->receivedLineCount() >= 2, 2000);
         // Keep the port closed long enough for a whole polling step to meet it.
         for (int i = 0; i < 4; ++i) {
-            m_form->Combo1_Click(4);
+            m_window.form->Combo1_Click(4);
             QTest::qWait(90);
-            shown << label2();
+            shown << m_window.label2();
         }
-        QTRY_VERIFY(!m_form->timer(2).Enabled());
+        QTRY_VERIFY(!m_window.form->timer(2).Enabled());
         QVERIFY2(shown.contains(QStringLiteral("XXXXXX")), qPrintable(shown.join(u'|')));
-        QCOMPARE(m_form->controls().Shape1->BackColor(), form::green);
+        QCOMPARE(m_window.form->controls().Shape1->BackColor(), form::green);
         const qint64 afterApply = sensor->receivedLineCount();
         QTRY_VERIFY_WITH_TIMEOUT(sensor->receivedLineCount() >= afterApply + 2, 2000);
-        QTRY_VERIFY(QRegularExpression(QStringLiteral("^\\d{4}$")).match(label2()).hasMatch());
+        QTRY_VERIFY(m_window.showsDistance());
     }
 
 private:
     SimulatedSensor *addSensor(const SimulatedSensor::Options &options = {})
     {
-        auto sensor = std::make_unique<SimulatedSensor>(options);
-        if (!sensor->start())
-            qFatal("cannot start a simulated sensor: %s", qPrintable(sensor->errorString()));
-        m_sensors.push_back(std::move(sensor));
+        m_sensors.push_back(startSensor(options));
         return m_sensors.back().get();
     }
 
     void openWindow(QHash<int, QString> devices)
     {
-        Form1Environment environment;
-        environment.messageBox = [this](QWidget *, const QString &text) { m_messages << text; };
-        auto map = [devices](qint16 port) {
-            return devices.value(port, QStringLiteral("/dev/quadrelink-none"));
-        };
-        m_form = std::make_unique<Form1>(std::make_unique<SerialPortComm>(map),
-                                         std::move(environment));
+        m_window.devices = std::move(devices);
+        m_window.open();
     }
 
-    QComboBox *combo(int i) const { return m_form->controls().Combo1[i]; }
-    QString label2() const { return m_form->controls().Label2->text(); }
-    QString label6() const { return m_form->controls().Label6->text(); }
+    QComboBox *combo(int i) const { return m_window.form->controls().Combo1[i]; }
 
     std::vector<std::unique_ptr<SimulatedSensor>> m_sensors;
-    std::unique_ptr<Form1> m_form;
-    QStringList m_messages;
+    WindowFixture m_window;
 };
 
 QTEST_MAIN(tst_SensorPty)

@@ -24,6 +24,10 @@ start_xvfb "$work/xvfb.log"
 # number in a shell); when the display is lost Qt ends it with status 1.
 endings=("close 0" "TERM 143" "INT 130" "HUP 129" "display 1")
 
+# What the window sends at each polling tick (SensorDialogue::distanceQuery),
+# as the sensor logs it: without its carriage return.
+distance_query=ad
+
 for ending in "${endings[@]}"; do
     read -r how expected <<<"$ending"
     run=$work/$how log=$work/$how/sensor.log link=$work/$how/port1
@@ -50,7 +54,7 @@ for ending in "${endings[@]}"; do
 
     # "Run" sits at 394,30 (35×21) in the client area, under the menu bar.
     xdotool mousemove --window "$window" 411 62 click 1
-    queries() { grep -c ' ad$' "$log" 2>/dev/null || true; }
+    queries() { grep -c " $distance_query\$" "$log" 2>/dev/null || true; }
     enough_queries() { (($(queries) >= 10)); }
     wait_for 10 enough_queries || { echo "FAIL ($how): only $(queries) queries reached the sensor"; exit 1; }
     echo "$how: queries seen by the sensor: $(queries)"
