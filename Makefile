@@ -17,6 +17,11 @@ PACKAGES += dpkg-dev file desktop-file-utils appstream lintian
 # ...and what the screen-reader test reads the window through: a session bus,
 # the AT-SPI bus and pyatspi.
 PACKAGES += dbus at-spi2-core python3-pyatspi
+# ...and the virtual machine of the driver test: QEMU, and for the guest's kernel
+# (Debian's own, fetched with apt-get download into the build tree, never
+# installed) busybox for its initramfs, kmod to index its drivers and xz to
+# unpack its image.
+PACKAGES += qemu-system-x86 busybox-static kmod xz-utils
 
 # What `make bench` needs besides PACKAGES: perf places the probe that times the
 # reply delay (without it that one figure is left out), python3 runs the driver.
