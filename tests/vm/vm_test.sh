@@ -111,8 +111,11 @@ pids+=($!)
 
 # Serve the guest's requests until it reports; emulation on a loaded machine
 # can be several times slower than the usual 40 s, hence the long deadline.
-handled=0 deadline=$((SECONDS + 900))
+booted=$SECONDS
+handled=0 deadline=$((SECONDS + 900)) boot_s= peak_kib=0
 until grep -q '^GUEST-RC=' "$work/console.log"; do
+    [[ -n $boot_s || ! -s $work/console.log ]] || boot_s=$((SECONDS - booted))
+    peak_kib=$(awk '/^VmHWM/ {print $2}' "/proc/$qemu_pid/status" 2>/dev/null || echo "$peak_kib")
     if ! kill -0 "$qemu_pid" 2>/dev/null || ((SECONDS > deadline)); then
         cat "$work/console.log" "$work/qemu.out"
         echo "FAIL: the guest ended without a result (or took longer than 900 s)"
@@ -132,7 +135,8 @@ done
 wait_for 60 bash -c "! kill -0 $qemu_pid 2>/dev/null" || kill "$qemu_pid"
 
 tr -d '\r' <"$work/console.log"
-echo "guest: boot, test and power-off in $((SECONDS - started)) s"
+echo "guest: first line ${boot_s:-?} s after QEMU started, power-off after $((SECONDS - booted)) s;" \
+    "QEMU's peak RSS $((peak_kib / 1024)) MiB; $((SECONDS - started)) s in all"
 rc=$(tr -d '\r' <"$work/console.log" | sed -n 's/^GUEST-RC=//p' | tail -n1)
 ((rc == 0)) || { echo "FAIL: the guest script ended with status $rc"; exit 1; }
 echo "PASS: the program on a 16550 UART and a USB serial adapter, unplugged and back"
