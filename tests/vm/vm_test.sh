@@ -35,7 +35,7 @@ started=$SECONDS
 # four seconds of decompression under emulation.
 if [[ ! -s $kernel/modules.list ]]; then
     rm -rf "$kernel" && mkdir -p "$kernel"
-    package() { apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-/ {print $2; exit}'; }
+    package() { LC_ALL=C apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-/ {print $2; exit}'; }
     [[ -n $(package) || $(id -u) -ne 0 ]] || apt-get -qq update
     name=$(package)
     [[ -n $name ]] || { echo "FAIL: apt knows no linux-image-amd64 (apt-get update)"; exit 1; }
