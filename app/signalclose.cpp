@@ -1,10 +1,12 @@
 #include "signalclose.h"
 
 #include "form1.h"
+#include "serial/serialportcomm.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QPointer>
 #include <QThread>
-#include <QWidget>
 
 #include <cstdlib>
 
@@ -12,59 +14,83 @@ namespace quadrelink {
 
 namespace {
 
-// Runs the shut-down of every window still there: each closes its port if it
-// is open.
-void unloadWindows()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *window = qobject_cast<Form1 *>(widget)) {
-            qint16 cancel = 0;
-            window->Form_Unload(cancel);
-        }
-    }
-}
-
-// Runs inside exit(). Qt's X11 backend calls exit(1) from inside the event
-// loop when the display connection breaks, so the window's own shut-down never
-// runs; closing the port here still removes its lock file. After main has
-// returned the application is gone and the window closed already.
-void unloadWindowsOnExit()
-{
-    const QCoreApplication *application = QCoreApplication::instance();
-    if (application && QThread::currentThread() == application->thread())
-        unloadWindows();
-}
+// The SignalClose whose port the exit hook closes. std::atexit takes a plain
+// function, so this is where it finds it; set while a SignalClose lives.
+SignalClose *exitHookTarget = nullptr;
 
 } // namespace
 
-SignalClose::SignalClose(QWidget &window)
-    : m_window(&window)
-    , m_watch(platform::watchTerminationSignals([this](int signal) { closeWindow(signal); }))
+SignalClose::SignalClose(std::function<void()> closePort)
+    : m_closePort(std::move(closePort))
+    , m_watch(platform::watchTerminationSignals([this](int signal) { endOnSignal(signal); }))
 {
-    std::atexit(&unloadWindowsOnExit);
+    static const bool exitHookRegistered = std::atexit(&SignalClose::closePortOnExit) == 0;
+    Q_UNUSED(exitHookRegistered);
+    exitHookTarget = this;
 }
 
-SignalClose::~SignalClose() = default;
+SignalClose::~SignalClose()
+{
+    if (exitHookTarget == this)
+        exitHookTarget = nullptr;
+}
+
+bool SignalClose::portMayOpen()
+{
+    return platform::firstTerminationSignal() == 0;
+}
+
+void SignalClose::setLockFile(const QString &path)
+{
+    platform::setLockFileToRemove(QFile::encodeName(path));
+}
 
 int SignalClose::exitStatus(int status) const
 {
     if (m_signal == 0)
         return status;
-    // The window's shut-down has closed the port. A handler that was waiting
-    // in a message box when the signal came goes on as the event loop ends,
-    // and the settings apply then reopens the port: it is closed again here.
-    unloadWindows();
+    m_closePort();
     platform::endBySignal(m_signal);
     return status;
 }
 
-void SignalClose::closeWindow(int signal)
+void SignalClose::endOnSignal(int signal)
 {
-    if (m_signal == 0)
-        m_signal = signal;
-    if (!m_window)
+    if (m_signal != 0)
         return;
-    m_window->close();
+    m_signal = signal;
+    m_closePort();
+    // Ends the message box's loop too, should one be open; the handler that
+    // waited in it goes on, and finds that no port may open any more.
+    QCoreApplication::exit(0);
+}
+
+// Runs inside exit(). Qt's X11 backend calls exit(1) from inside the event
+// loop when the display connection breaks, so the window's own shut-down never
+// runs; closing the port here still removes its lock file. After main has
+// returned the application is gone and the port closed already.
+void SignalClose::closePortOnExit()
+{
+    const QCoreApplication *application = QCoreApplication::instance();
+    if (exitHookTarget && application && QThread::currentThread() == application->thread())
+        exitHookTarget->m_closePort();
+}
+
+int runForm1(std::unique_ptr<SerialPortComm> comm)
+{
+    QPointer<SerialPortComm> port = comm.get();
+    const auto closePort = [port] {
+        if (port && port->PortOpen())
+            port->setPortOpen(false);
+    };
+    SignalClose signalClose(closePort);
+    comm->setOpenAllowed(&SignalClose::portMayOpen);
+    QObject::connect(comm.get(), &SerialPortComm::lockFileChanged, &signalClose,
+                     &SignalClose::setLockFile);
+    Form1 window(std::move(comm));
+    window.show();
+    const int status = QApplication::exec();
+    return signalClose.exitStatus(status);
 }
 
 } // namespace quadrelink

@@ -11,6 +11,13 @@ std::unique_ptr<QObject> watchTerminationSignals(std::function<void(int)>)
     return nullptr;
 }
 
+int firstTerminationSignal()
+{
+    return 0;
+}
+
+void setLockFileToRemove(const QByteArray &) { }
+
 void endBySignal(int) { }
 
 } // namespace quadrelink::platform

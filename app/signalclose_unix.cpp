@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <ctime>
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -17,24 +19,58 @@ namespace quadrelink::platform {
 
 namespace {
 
-// The write end of the watch's socket pair. A signal handler is given nothing
-// but the signal's number, so this one descriptor must be reachable without an
-// object: it is the only state kept outside the watch, set while a watch lives
-// and -1 otherwise. Lock-free atomics are safe to read in a signal handler.
-std::atomic<int> signalWriteEnd {-1};
-static_assert(std::atomic<int>::is_always_lock_free);
-
 constexpr std::array<int, 3> terminationSignals {SIGTERM, SIGINT, SIGHUP};
 
-// Does only what is safe in a signal handler: hands the signal's number to the
-// event loop as one byte and leaves errno as it found it.
+// What the signal handler works with. A handler is given nothing but the
+// signal's number, so this must be reachable without an object: it is the only
+// state kept outside the watch. Only lock-free atomics and a plain buffer are
+// touched in the handler.
+struct HandlerState
+{
+    std::atomic<int> writeEnd {-1}; // of the watch's socket pair; -1 without a watch
+    std::atomic<int> firstSignal {0};
+    std::atomic<long long> firstSignalAt {0}; // monotonic nanoseconds
+    std::atomic<bool> lockFileSet {false};
+    std::array<char, 4096> lockFile {};
+};
+HandlerState handlerState;
+static_assert(std::atomic<int>::is_always_lock_free);
+static_assert(std::atomic<long long>::is_always_lock_free);
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+long long monotonicNanoseconds()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+}
+
+// Does only what is safe in a signal handler. The first signal is handed to
+// the event loop as one byte; later ones are the same request and change
+// nothing, unless the shut-down has hung for long: then the lock file is
+// removed and the process ends by the signal.
 void onTerminationSignal(int signal)
 {
     const int savedErrno = errno;
-    const auto number = static_cast<unsigned char>(signal);
-    const int writeEnd = signalWriteEnd.load();
-    if (writeEnd >= 0 && ::write(writeEnd, &number, 1) < 0) {
-        // A full socket already holds bytes that close the window.
+    int none = 0;
+    if (handlerState.firstSignal.compare_exchange_strong(none, signal)) {
+        handlerState.firstSignalAt.store(monotonicNanoseconds());
+        const auto number = static_cast<unsigned char>(signal);
+        const int writeEnd = handlerState.writeEnd.load();
+        if (writeEnd >= 0 && ::write(writeEnd, &number, 1) < 0) {
+            // Nothing else can be done here; the byte is the only one written.
+        }
+    } else if (monotonicNanoseconds() - handlerState.firstSignalAt.load()
+               >= SignalClose::hungShutDownSeconds * 1'000'000'000LL) {
+        if (handlerState.lockFileSet.load())
+            ::unlink(handlerState.lockFile.data());
+        struct sigaction fallback
+        { };
+        fallback.sa_handler = SIG_DFL;
+        sigemptyset(&fallback.sa_mask);
+        ::sigaction(signal, &fallback, nullptr);
+        // Blocked while this handler runs; delivered, and fatal, as it returns.
+        ::raise(signal);
     }
     errno = savedErrno;
 }
@@ -49,15 +85,19 @@ public:
         , m_onSignal(std::move(onSignal))
     {
         connect(&m_notifier, &QSocketNotifier::activated, this, &SignalWatch::takeSignals);
-        signalWriteEnd.store(m_writeEnd);
+        handlerState.firstSignal.store(0);
+        handlerState.writeEnd.store(m_writeEnd);
 
         struct sigaction action
         { };
         action.sa_handler = &onTerminationSignal;
         sigemptyset(&action.sa_mask);
-        // Interrupted system calls resume. After its first delivery a signal has
-        // its default action again, so a second one ends a close that hangs.
-        action.sa_flags = SA_RESTART | SA_RESETHAND;
+        for (const int signal : terminationSignals)
+            sigaddset(&action.sa_mask, signal);
+        // Interrupted system calls resume. The handler stays installed for every
+        // later signal: a default action there could end the process before
+        // the port is closed.
+        action.sa_flags = SA_RESTART;
         for (std::size_t i = 0; i < terminationSignals.size(); ++i) {
             // A signal the program was started to ignore stays ignored: nohup
             // keeps it running after the session ends, and a background job of a
@@ -83,7 +123,7 @@ public:
         ::sigaction(SIGPIPE, &m_previousPipe, nullptr);
         for (std::size_t i = 0; i < terminationSignals.size(); ++i)
             ::sigaction(terminationSignals[i], &m_previous[i], nullptr);
-        signalWriteEnd.store(-1);
+        handlerState.writeEnd.store(-1);
         ::close(m_readEnd);
         ::close(m_writeEnd);
     }
@@ -121,6 +161,22 @@ std::unique_ptr<QObject> watchTerminationSignals(std::function<void(int)> onSign
         ::fcntl(end, F_SETFD, FD_CLOEXEC);
     }
     return std::make_unique<SignalWatch>(ends[0], ends[1], std::move(onSignal));
+}
+
+int firstTerminationSignal()
+{
+    return handlerState.firstSignal.load();
+}
+
+void setLockFileToRemove(const QByteArray &path)
+{
+    // Cleared first, so that a handler meanwhile finds no half-written name.
+    handlerState.lockFileSet.store(false);
+    if (path.isEmpty() || path.size() >= qsizetype(handlerState.lockFile.size()))
+        return;
+    std::memcpy(handlerState.lockFile.data(), path.constData(), path.size());
+    handlerState.lockFile[path.size()] = '\0';
+    handlerState.lockFileSet.store(true);
 }
 
 void endBySignal(int signal)

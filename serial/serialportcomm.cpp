@@ -1,6 +1,7 @@
 #include "serialportcomm.h"
 
 #include "commerror.h"
+#include "portclaim.h"
 
 namespace quadrelink {
 
@@ -66,35 +67,63 @@ void SerialPortComm::setPortOpen(bool open)
 {
     if (!open) {
         if (m_port.isOpen())
-            m_port.close();
+            closePort();
         return;
     }
     if (m_port.isOpen())
         throw CommError(CommErrorCode::PortAlreadyOpen, QStringLiteral("Port is already open"));
 
+    if (m_openAllowed && !m_openAllowed())
+        throw CommError(CommErrorCode::OpenFailed, QStringLiteral("The program is ending"));
+
     const QString device = m_portMap ? m_portMap(m_commPort) : QString();
     if (device.isEmpty())
         throw CommError(CommErrorCode::OpenFailed,
                         QStringLiteral("No device for port %1").arg(m_commPort));
+    // Qt SerialPort would take another program's lock for stale and delete it
+    // (a UUCP lock, an old one of its own kind), would not see a flock() on the
+    // device, and would block or read without end on a lock path that is a
+    // FIFO or a link to a device: the claim looks first, safely.
+    PortClaim claim(device);
+    if (!claim.holder().isEmpty())
+        throw CommError(
+            CommErrorCode::OpenFailed,
+            QStringLiteral("Port %1 is in use: %2").arg(m_commPort).arg(claim.holder()));
     m_port.setPortName(device);
     // Settings given to a closed port are applied inside open(), so the line
     // opens straight into them instead of running at Qt's defaults (9600 baud,
     // no parity, 1 stop bit) until they follow.
     applyLineSettings();
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    // QSerialPort takes the exclusive lock on the device: a port held by another
-    // program fails here.
+    // QSerialPort takes the lock file and sets the device's exclusive-use flag;
+    // a port held that way by another program fails here.
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QString reason = m_port.errorString();
         m_port.clearError();
         throw CommError(CommErrorCode::OpenFailed,
                         QStringLiteral("Cannot open %1: %2").arg(device, reason));
     }
+    if (!claim.lockOpenDevice(int(m_port.handle()))) {
+        m_port.close();
+        m_port.clearError();
+        throw CommError(CommErrorCode::OpenFailed,
+                        QStringLiteral("Port %1 is in use: %2 was locked meanwhile")
+                            .arg(m_commPort)
+                            .arg(device));
+    }
     // The system raises DTR and RTS as it opens the device; they can be dropped
     // only now.
     m_port.setDataTerminalReady(false);
     m_port.setRequestToSend(false);
     m_port.clearError();
+    emit lockFileChanged(PortClaim::lockFilePath(device));
+}
+
+void SerialPortComm::closePort()
+{
+    m_port.close();
+    m_port.clearError();
+    emit lockFileChanged(QString());
 }
 
 QString SerialPortComm::Input()
@@ -161,8 +190,7 @@ void SerialPortComm::onErrorOccurred(QSerialPort::SerialPortError error)
         // The device is gone. Left open, the port would report this error in a
         // tight loop at full CPU, so it is closed at once.
         if (m_port.isOpen()) {
-            m_port.close();
-            m_port.clearError();
+            closePort();
             emit portLost();
         }
         break;

@@ -7,6 +7,8 @@
 
 #include <QSerialPort>
 
+#include <functional>
+
 namespace quadrelink {
 
 // The serial control over a QSerialPort. Port numbers reach devices through the
@@ -19,6 +21,11 @@ class SerialPortComm final : public MSComm
 public:
     explicit SerialPortComm(PortMap portMap, QObject *parent = nullptr);
     ~SerialPortComm() override;
+
+    // Asked before every open: while it returns false no port opens (the
+    // program is ending, and a handler that goes on meanwhile must not reopen
+    // what the shut-down closed).
+    void setOpenAllowed(std::function<bool()> allowed) { m_openAllowed = std::move(allowed); }
 
     [[nodiscard]] qint16 CommPort() const override { return m_commPort; }
     void setCommPort(qint16 port) override;
@@ -37,7 +44,12 @@ public:
     // nobody reads and nothing is dropped.
     static constexpr qint64 receiveBufferSize = commDefaults.inBufferSize;
 
+signals:
+    // The lock file of the open port after an open, empty after a close.
+    void lockFileChanged(const QString &path);
+
 private:
+    void closePort();
     void applyLineSettings();
     void onErrorOccurred(QSerialPort::SerialPortError error);
 
@@ -47,6 +59,7 @@ private:
     QString m_settingsText = QString::fromLatin1(commDefaults.settings);
     LineSettings m_settings = *parseLineSettings(m_settingsText);
     bool m_flushing = false; // setOutput is pushing an idle line's bytes out
+    std::function<bool()> m_openAllowed;
 };
 
 } // namespace quadrelink

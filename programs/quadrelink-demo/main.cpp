@@ -6,7 +6,6 @@
 //
 // Every other port number reaches the platform's ports as in the program.
 
-#include "app/form1.h"
 #include "app/signalclose.h"
 #include "serial/portmap.h"
 #include "serial/serialportcomm.h"
@@ -37,9 +36,6 @@ int main(int argc, char *argv[])
     std::printf("Port 1 is %s\n", qPrintable(device));
     std::fflush(stdout);
 
-    quadrelink::Form1 window(
+    return quadrelink::runForm1(
         std::make_unique<quadrelink::SerialPortComm>(quadrelink::portMapWith(1, device)));
-    const quadrelink::SignalClose signalClose(window);
-    window.show();
-    return signalClose.exitStatus(application.exec());
 }

@@ -2,7 +2,6 @@
 // command line and keeps no settings: every run starts from the window's
 // design-time values.
 
-#include "app/form1.h"
 #include "app/signalclose.h"
 #include "serial/portmap.h"
 #include "serial/serialportcomm.h"
@@ -14,9 +13,6 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quadrelink.Quadrelink"));
-    quadrelink::Form1 window(
+    return quadrelink::runForm1(
         std::make_unique<quadrelink::SerialPortComm>(&quadrelink::platformPortName));
-    const quadrelink::SignalClose signalClose(window);
-    window.show();
-    return signalClose.exitStatus(application.exec());
 }
