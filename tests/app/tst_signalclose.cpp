@@ -4,9 +4,14 @@
 #include "serial/portmap.h"
 #include "serial/serialportcomm.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace quadrelink;
 
@@ -50,6 +55,37 @@ private slots:
         QCOMPARE(closes, 1);
         QVERIFY_THROWS_EXCEPTION(CommError, comm.setPortOpen(true));
         QVERIFY(!comm.PortOpen());
+    }
+
+    // A shut-down that hangs (here: an event loop that never turns) is ended
+    // by a later signal only once it has hung for a while, and only with the
+    // port's lock file removed first. Runs in a child process, which it ends.
+    void aSignalLongAfterTheFirstEndsAHungShutDownWithoutItsLock()
+    {
+        QTemporaryDir directory;
+        const QString lockFile = directory.filePath(QStringLiteral("LCK..ttyS0"));
+        QVERIFY(QFile(lockFile).open(QIODevice::WriteOnly));
+        SignalClose signalClose([] {});
+        signalClose.setLockFile(lockFile);
+
+        const QByteArray lockPath = QFile::encodeName(lockFile);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            std::raise(SIGTERM);
+            ::usleep(100'000);
+            std::raise(SIGHUP); // the same request: nothing happens
+            if (::access(lockPath.constData(), F_OK) != 0)
+                ::_exit(2);
+            ::sleep(SignalClose::hungShutDownSeconds + 1);
+            std::raise(SIGHUP);
+            ::_exit(3); // still alive
+        }
+        QVERIFY(child > 0);
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY2(WIFSIGNALED(status), qPrintable(QString::number(WEXITSTATUS(status))));
+        QCOMPARE(WTERMSIG(status), SIGHUP);
+        QVERIFY(!QFile::exists(lockFile));
     }
 };
 
