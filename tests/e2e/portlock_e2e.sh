@@ -26,6 +26,7 @@ done
 if [[ ${QUADRELINK_PORTLOCK_INSIDE:-} != 1 ]]; then
     QUADRELINK_PORTLOCK_INSIDE=1 exec "$here/../support/without-serial-ports" "$0" "$@"
 fi
+[[ -e /dev/ttyS0 ]] || { echo "SKIP: no /dev/ttyS0 to put the sensor's port on"; exit 77; }
 # A lock directory of our own: the host's locks stay out of sight and ours
 # vanish with the namespace.
 mount -t tmpfs -o mode=1777 quadrelink-locks /run/lock
@@ -169,9 +170,10 @@ for entry in "${signal_rows[@]}"; do
             -e signal=TERM,INT,HUP "$program" >"$run/program.out" 2>&1 &
         tracer_pid=$!
         pids+=("$tracer_pid")
-        wait_for 20 pgrep -P "$tracer_pid" >/dev/null || { fail "the program did not start"; continue; }
+        wait_for 20 pgrep -P "$tracer_pid" >/dev/null || { fail "the program did not start"; stop_sensor; continue; }
         program_pid=$(pgrep -P "$tracer_pid")
-        window=$(timeout 20 xdotool search --sync --pid "$program_pid" --name "Quadrelink v.1.00" | head -n1)
+        window=$(timeout 20 xdotool search --sync --pid "$program_pid" --name "Quadrelink v.1.00" | head -n1) || true
+        [[ -n $window ]] || fail "no window"
         xdotool windowfocus --sync "$window" key ctrl+a type x
         xdotool key Tab Down
         message_up() { (($(xdotool search --onlyvisible --pid "$program_pid" | wc -l) >= 2)); }
