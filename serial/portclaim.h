@@ -31,7 +31,7 @@ public:
 
     // After the open, on the control's own descriptor: takes the device's
     // flock(). False when another program took it in the meantime.
-    [[nodiscard]] bool lockOpenDevice(int descriptor);
+    [[nodiscard]] bool lockOpenDevice(qintptr descriptor);
 
     // Where Qt SerialPort keeps the lock file of `device`: the first of its
     // lock directories that is readable and either holds the file already or
@@ -40,7 +40,7 @@ public:
 
 private:
     QString m_holder;
-    int m_probe = -1; // the device, open for the look
+    [[maybe_unused]] int m_probe = -1; // the device, open for the look (Unix)
 };
 
 } // namespace quadrelink

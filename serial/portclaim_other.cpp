@@ -9,7 +9,7 @@ PortClaim::PortClaim(const QString &) { }
 
 PortClaim::~PortClaim() = default;
 
-bool PortClaim::lockOpenDevice(int)
+bool PortClaim::lockOpenDevice(qintptr)
 {
     return true;
 }

@@ -187,9 +187,9 @@ PortClaim::~PortClaim()
         ::close(m_probe);
 }
 
-bool PortClaim::lockOpenDevice(int descriptor)
+bool PortClaim::lockOpenDevice(qintptr descriptor)
 {
-    const bool locked = ::flock(descriptor, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    const bool locked = ::flock(int(descriptor), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
     if (m_probe >= 0) {
         ::close(m_probe);
         m_probe = -1;

@@ -103,7 +103,9 @@ void SerialPortComm::setPortOpen(bool open)
         throw CommError(CommErrorCode::OpenFailed,
                         QStringLiteral("Cannot open %1: %2").arg(device, reason));
     }
-    if (!claim.lockOpenDevice(int(m_port.handle()))) {
+    // Locked with flock() on the port's own handle (a descriptor on Unix, a
+    // HANDLE elsewhere), so that programs that look only for that see it taken.
+    if (!claim.lockOpenDevice(qintptr(m_port.handle()))) {
         m_port.close();
         m_port.clearError();
         throw CommError(CommErrorCode::OpenFailed,
