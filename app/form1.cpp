@@ -26,8 +26,12 @@ namespace {
 
 std::unique_ptr<User32> programIcons()
 {
+#ifdef Q_OS_WIN
+    return std::make_unique<WinUser32>();
+#else
     return std::make_unique<QtUser32>(
         QHash<QString, QImage> {{QStringLiteral("ICON1"), resources::icon1()}});
+#endif
 }
 
 } // namespace

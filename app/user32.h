@@ -75,4 +75,20 @@ private:
     QList<WindowIcons> m_windows;
 };
 
+#ifdef Q_OS_WIN
+// The icon functions of Windows' own user32 library (user32_win.cpp): a window
+// is its native window, an icon a native icon loaded from the program's
+// resources (the icon group ICON1 of its .rc file), and WM_SETICON reaches the
+// window as the system's message.
+class WinUser32 final : public User32
+{
+public:
+    HWND GetWindow(HWND window, int command) override;
+    int GetSystemMetrics(int index) override;
+    HICON LoadImageA(HINSTANCE instance, const QByteArray &name, unsigned type, int width,
+                     int height, unsigned flags) override;
+    qintptr SendMessageA(HWND window, unsigned message, quintptr wParam, qintptr lParam) override;
+};
+#endif
+
 } // namespace quadrelink

@@ -12,6 +12,21 @@ option(QUADRELINK_HARDENING "Build with the distribution's hardening flags" ON)
 if(NOT QUADRELINK_HARDENING OR QUADRELINK_SANITIZE OR QUADRELINK_FUZZ)
     return()
 endif()
+# A Windows (PE) program: the host's dpkg-buildflags describe ELF links (RELRO
+# and BINDNOW are -z options that a PE linker refuses). MinGW's binutils make
+# PE programs relocatable, non-executable-stack and high-entropy by default;
+# the compiler's part is the same as Debian's, and the stack protector and
+# FORTIFY's checked functions come from libssp, which the compiler adds when
+# the link names the protector too.
+if(WIN32)
+    set(optimised "$<CONFIG:Release,RelWithDebInfo,MinSizeRel>")
+    add_compile_options(-fstack-protector-strong -Wformat -Werror=format-security
+                        "$<${optimised}:-D_FORTIFY_SOURCE=2>")
+    add_link_options(-fstack-protector-strong)
+    message(STATUS "Hardening flags: -fstack-protector-strong -Wformat "
+                   "-Werror=format-security -D_FORTIFY_SOURCE=2 (optimised builds)")
+    return()
+endif()
 find_program(QUADRELINK_DPKG_BUILDFLAGS dpkg-buildflags)
 if(NOT QUADRELINK_DPKG_BUILDFLAGS)
     message(STATUS "dpkg-buildflags not found: building without hardening flags")

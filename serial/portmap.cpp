@@ -2,13 +2,21 @@
 
 namespace quadrelink {
 
+QString windowsPortName(qint16 portNumber)
+{
+    constexpr int highestComNumber = 4096;
+    if (portNumber < 1 || portNumber > highestComNumber)
+        return {};
+    return QStringLiteral("COM%1").arg(portNumber);
+}
+
 QString platformPortName(qint16 portNumber)
 {
+#ifdef Q_OS_WIN
+    return windowsPortName(portNumber);
+#else
     if (portNumber < 1)
         return {};
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(portNumber);
-#else
     constexpr int portsPerKind = 32;
     static constexpr const char *kinds[] = {"/dev/ttyS", "/dev/ttyUSB", "/dev/ttyACM"};
     const int zeroBased = portNumber - 1;

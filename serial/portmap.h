@@ -16,6 +16,10 @@ using PortMap = std::function<QString(qint16 portNumber)>;
 // Windows port n is COMn.
 [[nodiscard]] QString platformPortName(qint16 portNumber);
 
+// Windows' name of port n: COMn for 1 to 4096, the most COM numbers Windows'
+// port database hands out; no device otherwise.
+[[nodiscard]] QString windowsPortName(qint16 portNumber);
+
 // A map that sends one port number to the given device and every other to the
 // platform's ports.
 [[nodiscard]] PortMap portMapWith(qint16 portNumber, const QString &device);

@@ -100,6 +100,8 @@ QByteArray SensorModel::randomAnswer()
 
 QByteArray SensorModel::nextDistance()
 {
+    if (m_behaviour.distance > 0)
+        return QByteArray::number(m_behaviour.distance).rightJustified(4, '0');
     m_phase += phaseStep;
     const double mm = centreMm + swingMm * std::sin(m_phase)
         + rippleMm * std::sin(rippleRate * m_phase + m_ripplePhase) + noiseMm * (uniform() - 0.5);

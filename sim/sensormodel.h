@@ -24,6 +24,7 @@ public:
         bool silent = false; // neither echo nor answer
         bool noCarriageReturn = false; // answers lack their closing CR
         bool randomBytes = false; // answers are replaced by random bytes (never a CR)
+        int distance = 0; // every distance answer is this many millimetres; 0: drifting
     };
 
     // One command line and what the sensor sends back for it. Echo and answer are

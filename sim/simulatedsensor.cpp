@@ -57,7 +57,8 @@ SimulatedSensor::SimulatedSensor(const Options &options, QObject *parent)
     , m_model(options.seed,
               {.silent = options.silent,
                .noCarriageReturn = options.noCarriageReturn,
-               .randomBytes = options.randomBytes})
+               .randomBytes = options.randomBytes,
+               .distance = options.distance})
 {
     m_peerPollTimer.setInterval(peerPollInterval);
     m_gapTimer.setSingleShot(true);
@@ -204,6 +205,7 @@ void SimulatedSensor::setBehaviour(SensorModel::Behaviour behaviour)
     m_options.silent = behaviour.silent;
     m_options.noCarriageReturn = behaviour.noCarriageReturn;
     m_options.randomBytes = behaviour.randomBytes;
+    m_options.distance = behaviour.distance;
     m_model.setBehaviour(behaviour);
 }
 

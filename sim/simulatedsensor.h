@@ -41,6 +41,7 @@ public:
         bool silent = false;
         bool noCarriageReturn = false;
         bool randomBytes = false;
+        int distance = 0;
         // Send distance answers without pause for as long as a program holds the port.
         bool flood = false;
         // Close the sensor's side this long after start(), as when a cable is pulled; 0: never.

@@ -70,6 +70,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption latency(QStringLiteral("latency"),
                                      QStringLiteral("Wait this long between echo and answer."),
                                      QStringLiteral("MS"));
+    const QCommandLineOption distance(
+        QStringLiteral("distance"),
+        QStringLiteral("Answer every \"ad\" with this distance instead of a drifting one."),
+        QStringLiteral("MM"));
     const QCommandLineOption silent(QStringLiteral("silent"),
                                     QStringLiteral("Neither echo nor answer commands."));
     const QCommandLineOption noCr(QStringLiteral("no-cr"),
@@ -95,14 +99,15 @@ int main(int argc, char *argv[])
         QStringLiteral("verbose"),
         QStringLiteral("Report the program's commands and opens on stderr."));
     parser.addOptions(
-        {baud, latency, silent, noCr, random, flood, hangUpAfter, log, link, seed, verbose});
+        {baud, latency, distance, silent, noCr, random, flood, hangUpAfter, log, link, seed, verbose});
     parser.process(app);
 
     const auto baudValue = nonNegative(parser, baud);
     const auto latencyValue = nonNegative(parser, latency);
     const auto hangUpValue = nonNegative(parser, hangUpAfter);
+    const auto distanceValue = nonNegative(parser, distance);
     const auto seedValue = parser.isSet(seed) ? nonNegative(parser, seed) : std::optional(1);
-    if (!baudValue || !latencyValue || !hangUpValue || !seedValue)
+    if (!baudValue || !latencyValue || !hangUpValue || !distanceValue || !seedValue)
         return 2;
 
     SimulatedSensor::Options options;
@@ -111,6 +116,7 @@ int main(int argc, char *argv[])
     options.silent = parser.isSet(silent);
     options.noCarriageReturn = parser.isSet(noCr);
     options.randomBytes = parser.isSet(random);
+    options.distance = *distanceValue;
     options.flood = parser.isSet(flood);
     options.hangUpAfter = std::chrono::milliseconds(*hangUpValue);
     options.logPath = parser.value(log);

@@ -13,7 +13,6 @@ private slots:
         QTest::addColumn<QString>("device");
 #ifdef Q_OS_WIN
         QTest::newRow("1") << 1 << "COM1";
-        QTest::newRow("12") << 12 << "COM12";
         QTest::newRow("0") << 0 << "";
 #else
         QTest::newRow("first serial port") << 1 << "/dev/ttyS0";
@@ -33,6 +32,25 @@ private slots:
         QFETCH(int, port);
         QFETCH(QString, device);
         QCOMPARE(quadrelink::platformPortName(qint16(port)), device);
+    }
+
+    void windowsPorts_data()
+    {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("device");
+        QTest::newRow("first") << 1 << "COM1";
+        QTest::newRow("two digits") << 12 << "COM12";
+        QTest::newRow("last") << 4096 << "COM4096";
+        QTest::newRow("beyond the last") << 4097 << "";
+        QTest::newRow("highest number") << 32767 << "";
+        QTest::newRow("zero") << 0 << "";
+        QTest::newRow("negative") << -1 << "";
+    }
+    void windowsPorts()
+    {
+        QFETCH(int, port);
+        QFETCH(QString, device);
+        QCOMPARE(quadrelink::windowsPortName(qint16(port)), device);
     }
 
     void oneNumberRewired()

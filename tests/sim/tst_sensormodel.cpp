@@ -64,6 +64,7 @@ void tst_SensorModel::replies_data()
     const Behaviour normal;
     const Behaviour noCr {.noCarriageReturn = true};
     const Behaviour silent {.silent = true};
+    const Behaviour fixed {.distance = 42};
 
     QTest::newRow("ad gives echo then four digits then CR")
         << QList<QByteArray> {"ad\r"} << normal << QByteArray("ad\r####\r");
@@ -86,6 +87,8 @@ void tst_SensorModel::replies_data()
     QTest::newRow("no-CR knob on ad")
         << QList<QByteArray> {"ad\r"} << noCr << QByteArray("ad\r####");
     QTest::newRow("no-CR knob on ID") << QList<QByteArray> {"ID\r"} << noCr << "ID\r" + id;
+    QTest::newRow("fixed distance knob, zero-padded, every time")
+        << QList<QByteArray> {"ad\rad\r"} << fixed << QByteArray("ad\r0042\rad\r0042\r");
     QTest::newRow("silent knob on several lines")
         << QList<QByteArray> {"ID\rad\rzz\r"} << silent << QByteArray();
 }
