@@ -30,10 +30,19 @@ PACKAGES += python3 strace
 # reply delay (without it that one figure is left out), python3 runs the driver.
 BENCH_PACKAGES := linux-perf python3
 
+# What `make windows` needs besides PACKAGES: MinGW-w64 with POSIX threads (Qt 6
+# needs them), Ninja for Qt's build, Wine to run the program in its test,
+# Tesseract (with English and Russian) to read its window there as a person
+# would, and xprop for its icon. Not part of `make deps`: a Linux machine pays
+# for none of it.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix ninja-build wine wine64 tesseract-ocr \
+                    tesseract-ocr-rus x11-utils
+
 SHELL := /bin/bash
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: all deps bench-deps build run demo test fresh-check test-sanitize fuzz bench format clean
+.PHONY: all deps bench-deps build run demo test fresh-check test-sanitize fuzz bench format clean \
+        windows
 
 all: build
 
@@ -71,6 +80,27 @@ demo: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The Windows program, cross-built: build-windows/quadrelink-<version>-windows-x64.zip.
+# Qt for Windows is built first from Debian's qt6-base source and the Qt
+# SerialPort source tarball given (the mirror does not serve it), once per
+# machine: packaging/windows/build-qt keeps it in /var/cache/quadrelink.
+# A Linux build tree configured before is configured again, so that its
+# `make test` runs the program under Wine.
+#   make windows QT_SERIALPORT_SRC=PATH/qtserialport-6.4.2-src.tar.xz
+WINDOWS_DIR ?= build-windows
+QT_SERIALPORT_SRC ?=
+windows: deps
+	$(call install-missing,$(WINDOWS_PACKAGES))
+	@[ -f "$(QT_SERIALPORT_SRC)" ] || { echo "make windows QT_SERIALPORT_SRC=PATH: the Qt SerialPort" \
+	  "source tarball of the host Qt's version (found: '$(QT_SERIALPORT_SRC)')"; exit 1; }
+	set -e; qt=$$(packaging/windows/build-qt "$(QT_SERIALPORT_SRC)"); \
+	toolchain=$$qt/lib/cmake/Qt6/qt.toolchain.cmake; \
+	grep -qs "^CMAKE_TOOLCHAIN_FILE:[A-Z]*=$$toolchain$$" $(WINDOWS_DIR)/CMakeCache.txt || \
+	  { rm -rf $(WINDOWS_DIR); cmake -S . -B $(WINDOWS_DIR) -DCMAKE_BUILD_TYPE=Release \
+	      -DCMAKE_TOOLCHAIN_FILE=$$toolchain; }
+	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target windows-zip
+	@if [ -f $(BUILD_DIR)/CMakeCache.txt ]; then cmake $(BUILD_DIR) >/dev/null; fi
 
 # `make test` and `make demo` once more in a minimal Debian 12 root made with
 # debootstrap from this machine's mirror, in a chroot (tools/fresh-check; it
@@ -125,4 +155,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)

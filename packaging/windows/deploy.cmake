@@ -9,11 +9,20 @@
 # plugins import from Qt or the compiler's runtime goes beside the program. An
 # import found in neither is a Windows system DLL; one that looks like Qt or
 # the runtime but is not found fails the packing.
+cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE "${STAGE}")
 file(MAKE_DIRECTORY "${STAGE}")
 
+# Every binary is copied without its symbols and debugging sections (the
+# compiler's runtime DLLs of Debian's MinGW carry them: libstdc++ is 23 MB).
+function(copy_stripped binary destination)
+    get_filename_component(name "${binary}" NAME)
+    execute_process(COMMAND "${STRIP}" --strip-unneeded -o "${destination}/${name}" "${binary}"
+                    COMMAND_ERROR_IS_FATAL ANY)
+endfunction()
+
 get_filename_component(exe_name "${EXE}" NAME)
-execute_process(COMMAND "${STRIP}" -o "${STAGE}/${exe_name}" "${EXE}" COMMAND_ERROR_IS_FATAL ANY)
+copy_stripped("${EXE}" "${STAGE}")
 
 set(plugins platforms/qwindows.dll styles/qwindowsvistastyle.dll)
 set(plugin_files)
@@ -22,25 +31,56 @@ foreach(plugin IN LISTS plugins)
         message(FATAL_ERROR "Qt plugin missing: ${QT_PLUGINS}/${plugin}")
     endif()
     get_filename_component(kind "${plugin}" DIRECTORY)
-    file(COPY "${QT_PLUGINS}/${plugin}" DESTINATION "${STAGE}/${kind}")
+    file(MAKE_DIRECTORY "${STAGE}/${kind}")
     list(APPEND plugin_files "${QT_PLUGINS}/${plugin}")
 endforeach()
 
-set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM "windows+pe")
-set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL "objdump")
-set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND "${OBJDUMP}")
-file(GET_RUNTIME_DEPENDENCIES
-    EXECUTABLES "${EXE}"
-    LIBRARIES ${plugin_files}
-    DIRECTORIES ${DLL_DIRS}
-    RESOLVED_DEPENDENCIES_VAR found
-    UNRESOLVED_DEPENDENCIES_VAR system)
-foreach(name IN LISTS system)
-    if(name MATCHES "^(qt6|lib)")
-        message(FATAL_ERROR "${name} is needed but was not found in ${DLL_DIRS}")
-    endif()
+# The DLLs by their names in the import tables; Windows matches names without
+# regard to case, and so does the search here.
+set(known)
+foreach(dir IN LISTS DLL_DIRS)
+    file(GLOB dlls "${dir}/*.dll")
+    list(APPEND known ${dlls})
 endforeach()
-file(COPY ${found} DESTINATION "${STAGE}")
+set(pending "${EXE}" ${plugin_files})
+set(found)
+set(seen)
+while(pending)
+    list(POP_FRONT pending binary)
+    execute_process(COMMAND "${OBJDUMP}" -p "${binary}" OUTPUT_VARIABLE imports
+                    COMMAND_ERROR_IS_FATAL ANY)
+    string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${imports}")
+    foreach(import IN LISTS imports)
+        string(REPLACE "DLL Name: " "" name "${import}")
+        string(TOLOWER "${name}" name)
+        if(name IN_LIST seen)
+            continue()
+        endif()
+        list(APPEND seen ${name})
+        set(path "")
+        foreach(candidate IN LISTS known)
+            get_filename_component(candidate_name "${candidate}" NAME)
+            string(TOLOWER "${candidate_name}" candidate_name)
+            if(candidate_name STREQUAL name)
+                set(path "${candidate}")
+                break()
+            endif()
+        endforeach()
+        if(path)
+            list(APPEND found "${path}")
+            list(APPEND pending "${path}")
+        elseif(name MATCHES "^(qt6|lib)")
+            message(FATAL_ERROR "${name} is needed but was not found in ${DLL_DIRS}")
+        endif()
+    endforeach()
+endwhile()
+foreach(dll IN LISTS found)
+    copy_stripped("${dll}" "${STAGE}")
+endforeach()
+foreach(plugin IN LISTS plugins)
+    get_filename_component(kind "${plugin}" DIRECTORY)
+    copy_stripped("${QT_PLUGINS}/${plugin}" "${STAGE}/${kind}")
+endforeach()
 
 file(COPY_FILE "${LICENSE}" "${STAGE}/LICENSE.txt")
 file(COPY_FILE "${README}" "${STAGE}/README.txt")

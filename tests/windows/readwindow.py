@@ -1,0 +1,86 @@
+#!/usr/bin/env python3
+"""Reads a window on the X server as a person looks at it: its pixels.
+
+  readwindow.py colours WINDOW            counts of the port circle's colours:
+                                          "green N red M" (#00C000, #FF0000)
+  readwindow.py text WINDOW LANG X Y W H [CHARACTERS]
+                                          what Tesseract reads in that rectangle
+                                          of the window (pixels from its top-left
+                                          corner), enlarged 1, 2 and 3 times: a
+                                          line each; LANG: eng, rus; only the
+                                          CHARACTERS given, when given
+  readwindow.py save WINDOW FILE          the window as a PPM picture
+
+The window is taken with xwd (x11-apps); nothing of the program is asked.
+"""
+import struct
+import subprocess
+import sys
+import tempfile
+
+
+def capture(window):
+    data = subprocess.run(["xwd", "-silent", "-id", window], check=True,
+                          capture_output=True).stdout
+    header = struct.unpack(">25I", data[:100])
+    (header_size, _version, pixmap_format, _depth, width, height, _xoffset,
+     byte_order, _unit, _bit_order, _pad, bits_per_pixel, bytes_per_line,
+     _visual, red_mask, green_mask, blue_mask, _bits_per_rgb, _entries,
+     ncolours) = header[:20]
+    if pixmap_format != 2 or bits_per_pixel != 32:
+        sys.exit(f"readwindow: unexpected xwd picture (format {pixmap_format}, "
+                 f"{bits_per_pixel} bits per pixel)")
+    start = header_size + 12 * ncolours
+    order = "<" if byte_order == 0 else ">"
+
+    def channel(value, mask):
+        shift = (mask & -mask).bit_length() - 1
+        return (value & mask) >> shift
+
+    rows = []
+    for y in range(height):
+        line = data[start + y * bytes_per_line:start + y * bytes_per_line + 4 * width]
+        values = struct.unpack(f"{order}{width}I", line)
+        rows.append([(channel(v, red_mask), channel(v, green_mask), channel(v, blue_mask))
+                     for v in values])
+    return rows
+
+
+def write_ppm(path, rows, scale=1):
+    height, width = len(rows), len(rows[0])
+    with open(path, "wb") as out:
+        out.write(f"P6 {width * scale} {height * scale} 255\n".encode())
+        for row in rows:
+            line = b"".join(bytes(pixel) * scale for pixel in row)
+            out.write(line * scale)
+
+
+def main():
+    what, window = sys.argv[1], sys.argv[2]
+    rows = capture(window)
+    if what == "colours":
+        pixels = [p for row in rows for p in row]
+        print(f"green {pixels.count((0, 192, 0))} red {pixels.count((255, 0, 0))}")
+    elif what == "text":
+        lang = sys.argv[3]
+        x, y, w, h = map(int, sys.argv[4:8])
+        only = ["-c", f"tessedit_char_whitelist={sys.argv[8]}"] if len(sys.argv) > 8 else []
+        crop = [row[x:x + w] for row in rows[y:y + h]]
+        # Tesseract reads screen text at one size better than at another, and
+        # which one depends on the font: one reading per enlargement, each on
+        # its own line.
+        for scale in (1, 2, 3):
+            with tempfile.NamedTemporaryFile(suffix=".ppm") as picture:
+                write_ppm(picture.name, crop, scale)
+                text = subprocess.run(
+                    ["tesseract", picture.name, "-", "-l", lang, "--psm", "6"] + only,
+                    check=True, capture_output=True, text=True).stdout
+            print(" ".join(text.split()))
+    elif what == "save":
+        write_ppm(sys.argv[3], rows)
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    main()

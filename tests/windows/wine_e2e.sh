@@ -1,0 +1,192 @@
+#!/usr/bin/env bash
+# The Windows program as a Windows user gets it (the zip, unpacked), run under
+# Wine on a bare X server and wired to a quadrelink-sim process as COM1. Every
+# row is driven from the keyboard and read from the window's pixels, as a
+# person would see it: the caption, the icon, the circle's colour, the
+# distance the sensor sent in the readout box, the port box moved to COM2 and
+# back, a refused baud rate's message, two commands and their answers, a
+# second copy on COM1, and the two ways Windows closes a program: WM_CLOSE
+# (Alt+F4) and the end of the session (WM_ENDSESSION).
+#
+# Run it inside tests/support/without-serial-ports: a fresh Wine prefix maps
+# COM1 to /dev/ttyS0 (the system console on the machines that run the tests),
+# so COM1 is mapped to the sensor before the program first starts, and the real
+# devices are /dev/null here in any case.
+#
+# usage: wine_e2e.sh ZIP SIM WORKDIR
+# Exits 77 (skipped) only when Wine cannot start at all.
+set -euo pipefail
+
+zip=$(realpath "$1") sim=$2 work=$3
+here=$(cd "$(dirname "$0")" && pwd)
+for tool in wine wineserver Xvfb xdotool xwd xprop tesseract python3; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (make windows installs it)"; exit 1; }
+done
+
+rm -rf "$work" && mkdir -p "$work"
+source "$here/../e2e/common.sh"
+read_window() { python3 "$here/readwindow.py" "$@"; }
+
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+# The prefix's wineserver and every Windows process in it end with the test.
+trap 'wineserver -k 2>/dev/null || true; cleanup' EXIT
+
+python3 -m zipfile -e "$zip" "$work/unpacked"
+exe=$(find "$work/unpacked" -name quadrelink.exe)
+[[ -n $exe ]] || { echo "FAIL: no quadrelink.exe in $zip"; exit 1; }
+
+start_xvfb "$work/xvfb.log"
+
+sensor_log=$work/sensor.log port=$work/com1 distance=$((RANDOM % 8000 + 1000))
+"$sim" --link "$port" --log "$sensor_log" --verbose --distance "$distance" \
+    >"$work/sim.out" 2>"$work/sim.err" &
+pids+=($!)
+wait_for 10 test -e "$port" || { echo "FAIL: the simulated sensor did not start"; exit 1; }
+
+if ! timeout 120 wine wineboot --init >"$work/wineboot.log" 2>&1; then
+    echo "SKIP: Wine cannot start here:"; tail -n 5 "$work/wineboot.log"
+    exit 77
+fi
+# COM1 is the sensor; COM2 is no device at all (empty: Wine maps nothing).
+wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$port" /f >/dev/null 2>&1
+wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "" /f >/dev/null 2>&1
+wineserver -k; wineserver -w
+# The mapping takes effect as Wine starts again; checked before the program runs.
+wine reg query 'HKLM\Software\Wine\Ports' >/dev/null 2>&1
+[[ $(readlink "$WINEPREFIX/dosdevices/com1") == "$port" ]] ||
+    { echo "FAIL: COM1 is $(readlink "$WINEPREFIX/dosdevices/com1"), not the sensor"; exit 1; }
+[[ ! -e $WINEPREFIX/dosdevices/com2 ]] || { echo "FAIL: COM2 is a device"; exit 1; }
+
+opened() { grep -c "port opened" "$work/sim.err" || true; }
+closed() { grep -c "port closed" "$work/sim.err" || true; }
+commands() { grep -c " $1\$" "$sensor_log" 2>/dev/null || true; }
+# count_at_least N COUNTER [ARG]: the counter has reached N.
+count_at_least() { (($("${@:2}") >= $1)); }
+circle() { read_window colours "$1"; }  # "green N red M"
+is_green() { [[ $(circle "$1") =~ ^green\ [1-9][0-9]*\ red\ 0$ ]]; }
+is_red() { [[ $(circle "$1") =~ ^green\ 0\ red\ [1-9] ]]; }
+keys() { xdotool key --delay 60 "$@"; }
+fail() {
+    echo "FAIL: $*"
+    [[ -n ${window-} ]] && read_window save "$window" "$work/window.ppm" 2>/dev/null &&
+        echo "the window: $work/window.ppm"
+    exit 1
+}
+
+# start_program: a copy of the program; sets program_pid and window.
+start_program() {
+    wine "$exe" >>"$work/program.out" 2>&1 &
+    program_pid=$!
+    pids+=("$program_pid")
+    window=$(timeout 60 xdotool search --sync --all --onlyvisible --pid "$program_pid" \
+        --name "Quadrelink v.1.00" | head -n1) || true
+    [[ -n $window ]] || fail "no window with the caption appeared"
+    to_front "$window"
+}
+# No window manager runs: the test raises the window it works with and gives
+# it the keyboard, as a click on it would.
+to_front() { xdotool windowraise "$1" windowfocus --sync "$1"; }
+# ended: the program's process has gone.
+ended() { ! kill -0 "$program_pid" 2>/dev/null; }
+
+start_program
+first_pid=$program_pid first_window=$window
+
+# The window as it opens: the caption with the maker, the version, today's
+# date and weekday (C locale: English); the icon; the circle green on COM1.
+caption=$(xdotool getwindowname "$window")
+[[ $caption == "Velmorantix       Quadrelink v.1.00             Today:"*"   $(date +%A)" ]] ||
+    fail "caption: '$caption'"
+echo "window: '$caption'"
+icon=$(xprop -id "$window" _NET_WM_ICON | head -c 300)
+[[ $icon == *"Icon (32 x 32)"* ]] || fail "no 32×32 icon on the window: $icon"
+echo "icon: $(xprop -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | tr '\n' ' ')"
+wait_for 20 is_green "$window" || fail "the circle is not green on COM1: $(circle "$window")"
+(($(opened) == 1)) || fail "the sensor saw $(opened) opens"
+echo "COM1: circle $(circle "$window"), the sensor saw the port opened"
+
+# The port box (focused at start) to 2: no such device, red; back to 1: green.
+keys Down
+wait_for 10 is_red "$window" || fail "COM2: the circle is not red: $(circle "$window")"
+wait_for 10 count_at_least 1 closed || fail "COM2: the sensor did not see COM1 closed"
+echo "COM2: circle $(circle "$window"), the sensor saw COM1 closed"
+keys Up
+wait_for 10 is_green "$window" || fail "back to COM1: the circle is not green: $(circle "$window")"
+wait_for 10 count_at_least 2 opened || fail "back to COM1: the sensor saw no open"
+echo "COM1 again: circle $(circle "$window"), the sensor saw the port opened"
+
+# Run (five tabs on from the port box): the distance the sensor sends shows in
+# the readout box; the readout goes blank at each tick, so it is read until it
+# shows digits.
+keys Tab Tab Tab Tab Tab space
+wait_for 10 count_at_least 5 commands ad || fail "Run: $(commands ad) distance queries reached the sensor"
+readout() { read_window text "$window" eng 215 20 178 95 0123456789; }
+shows_distance() { grep -qx "$distance" <<<"$(readout)"; }
+wait_for 20 shows_distance || fail "Run: the sensor sent $distance, the readout shows '$(readout | tr '\n' /)'"
+echo "Run: $(commands ad) queries, the sensor sent $distance, the readout shows $distance"
+# Stop (the next button), so that the commands' answers are not read by polling.
+keys Tab space
+stopped() { local before; before=$(commands ad); sleep 1; (($(commands ad) == before)); }
+wait_for 10 stopped || fail "Stop: the queries go on"
+
+# Out with an unknown command, then with ID: each answer in the response box.
+response() { read_window text "$window" eng 108 190 620 42 ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-; }
+shows() { grep -qx -- "$1" <<<"$(response)"; }
+keys Tab ctrl+a z z Tab space
+wait_for 10 count_at_least 1 commands zz || fail "Out: zz did not reach the sensor"
+wait_for 10 shows E01 || fail "Out zz: the response box shows '$(response | tr '\n' /)', not E01"
+echo "Out zz: the response box shows E01"
+keys shift+Tab ctrl+a I D Tab space
+wait_for 10 count_at_least 1 commands ID || fail "Out: ID did not reach the sensor"
+wait_for 10 shows UC1000-30GM-IUR2-K-V15 || fail "Out ID: the response box shows '$(response | tr '\n' /)'"
+echo "Out ID: the response box shows UC1000-30GM-IUR2-K-V15"
+
+# A baud rate the serial control refuses, typed into the baud box (seven tabs
+# back from Out), applies with the next choice from a list (the parity box's
+# next entry): the message box says «Недопустимо»; OK closes it and the port
+# is open again with the last good settings.
+keys shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab
+keys ctrl+a 1 2 3 4 5 Tab Down
+message_box() { xdotool search --onlyvisible --pid "$first_pid" | grep -vx "$window" | head -n1; }
+has_message_box() { [[ -n $(message_box) ]]; }
+wait_for 10 has_message_box || fail "baud 12345: no message box"
+box=$(message_box)
+size=$(xdotool getwindowgeometry "$box" | sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p')
+says_refused() { grep -q "Недопустимо" <<<"$(read_window text "$box" rus 0 0 $size)"; }
+wait_for 10 says_refused ||
+    fail "baud 12345: the message box says '$(read_window text "$box" rus 0 0 $size | tr '\n' /)'"
+echo "baud 12345: the message box says Недопустимо"
+keys Return
+wait_for 10 eval '! has_message_box' || fail "baud 12345: OK did not close the message box"
+wait_for 10 is_green "$window" || fail "after the message: the circle is not green"
+
+# A second copy on COM1. Windows opens a COM port for one program only, so
+# there the second copy is red; Wine does not: both programs hold the port,
+# and the second one's circle is green. Alt+F4 (WM_CLOSE) ends it.
+start_program
+wait_for 20 is_green "$window" || fail "second copy: circle $(circle "$window") (Wine shares COM ports)"
+echo "second copy on COM1: circle $(circle "$window") (Wine does not open COM ports exclusively)"
+keys alt+F4
+wait_for 20 ended || fail "second copy: Alt+F4 did not end it"
+
+# Closing the first copy with Alt+F4 (WM_CLOSE): the sensor sees its port
+# closed and the program ends.
+program_pid=$first_pid window=$first_window
+to_front "$window"
+closes=$(closed)
+keys alt+F4
+wait_for 20 count_at_least $((closes + 1)) closed || fail "Alt+F4: the sensor did not see the port closed"
+wait_for 20 ended || fail "Alt+F4: the program did not end"
+echo "Alt+F4: the sensor saw the port closed, the program ended"
+
+# The end of the session (WM_ENDSESSION, as at log-off or shut-down): the
+# window's shut-down closes the port before the session ends the process.
+start_program
+wait_for 20 is_green "$window" || fail "third start: the circle is not green"
+closes=$(closed)
+timeout 60 wine wineboot --end-session >>"$work/wineboot.log" 2>&1 || true
+wait_for 20 count_at_least $((closes + 1)) closed || fail "end of session: the sensor did not see the port closed"
+wait_for 20 ended || fail "end of session: the program did not end"
+echo "end of session: the sensor saw the port closed, the program ended"
+echo "PASS: the Windows program under Wine: caption, icon, COM1 green, COM2 red, the distance" \
+    "sent shown, the refused setting's message, command answers, a second copy, two ways to close"
