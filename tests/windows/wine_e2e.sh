@@ -19,7 +19,7 @@ set -euo pipefail
 
 zip=$(realpath "$1") sim=$2 work=$3
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in wine wineserver Xvfb xdotool xwd xprop tesseract python3; do
+for tool in wine wineserver x86_64-w64-mingw32-gcc-posix Xvfb xdotool xwd xprop tesseract python3; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (make windows installs it)"; exit 1; }
 done
 
@@ -179,14 +179,20 @@ wait_for 20 count_at_least $((closes + 1)) closed || fail "Alt+F4: the sensor di
 wait_for 20 ended || fail "Alt+F4: the program did not end"
 echo "Alt+F4: the sensor saw the port closed, the program ended"
 
-# The end of the session (WM_ENDSESSION, as at log-off or shut-down): the
-# window's shut-down closes the port before the session ends the process.
+# The end of the session (WM_ENDSESSION, as at log-off or shut-down): Windows
+# may end the program as soon as it has answered, so the port must be closed
+# while it answers (Qt quits there, which closes the window). endsession.exe
+# sends the two messages and then suspends the program: the sensor sees the
+# port closed although the program never runs again.
+x86_64-w64-mingw32-gcc-posix -O2 -o "$work/endsession.exe" "$here/endsession.c"
 start_program
 wait_for 20 is_green "$window" || fail "third start: the circle is not green"
 closes=$(closed)
-timeout 60 wine wineboot --end-session >>"$work/wineboot.log" 2>&1 || true
-wait_for 20 count_at_least $((closes + 1)) closed || fail "end of session: the sensor did not see the port closed"
-wait_for 20 ended || fail "end of session: the program did not end"
-echo "end of session: the sensor saw the port closed, the program ended"
+timeout 60 wine "$work/endsession.exe" "Velmorantix" >"$work/endsession.out" 2>&1 ||
+    fail "end of session: $(tail -n 3 "$work/endsession.out")"
+wait_for 20 count_at_least $((closes + 1)) closed ||
+    fail "end of session: the sensor did not see the port closed"
+kill -0 "$program_pid" || fail "end of session: the program ended, it was to be suspended"
+echo "end of session: the sensor saw the port closed while the program was held after its answer"
 echo "PASS: the Windows program under Wine: caption, icon, COM1 green, COM2 red, the distance" \
     "sent shown, the refused setting's message, command answers, a second copy, two ways to close"
