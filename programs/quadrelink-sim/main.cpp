@@ -98,8 +98,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption verbose(
         QStringLiteral("verbose"),
         QStringLiteral("Report the program's commands and opens on stderr."));
-    parser.addOptions(
-        {baud, latency, distance, silent, noCr, random, flood, hangUpAfter, log, link, seed, verbose});
+    parser.addOptions({baud, latency, distance, silent, noCr, random, flood, hangUpAfter, log, link,
+                       seed, verbose});
     parser.process(app);
 
     const auto baudValue = nonNegative(parser, baud);
