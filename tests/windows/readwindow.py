@@ -6,8 +6,9 @@
   readwindow.py text WINDOW LANG X Y W H [CHARACTERS]
                                           what Tesseract reads in that rectangle
                                           of the window (pixels from its top-left
-                                          corner), enlarged 1, 2 and 3 times: a
-                                          line each; LANG: eng, rus; only the
+                                          corner), as it is and black on white,
+                                          each enlarged 1, 2 and 3 times: a line
+                                          each; LANG: eng, rus; only the
                                           CHARACTERS given, when given
   readwindow.py save WINDOW FILE          the window as a PPM picture
 
@@ -55,6 +56,20 @@ def write_ppm(path, rows, scale=1):
             out.write(line * scale)
 
 
+def black_on_white(rows, margin=12):
+    """Dark text on any light background, as black on white with a margin: the
+    picture Tesseract reads most reliably."""
+    white = (255, 255, 255)
+    width = len(rows[0]) + 2 * margin
+    out = [[white] * width for _ in range(margin)]
+    for row in rows:
+        line = [(0, 0, 0) if (299 * r + 587 * g + 114 * b) // 1000 < 128 else white
+                for r, g, b in row]
+        out.append([white] * margin + line + [white] * margin)
+    out += [[white] * width for _ in range(margin)]
+    return out
+
+
 def main():
     what, window = sys.argv[1], sys.argv[2]
     rows = capture(window)
@@ -66,14 +81,17 @@ def main():
         x, y, w, h = map(int, sys.argv[4:8])
         only = ["-c", f"tessedit_char_whitelist={sys.argv[8]}"] if len(sys.argv) > 8 else []
         crop = [row[x:x + w] for row in rows[y:y + h]]
-        # Tesseract reads screen text at one size better than at another, and
-        # which one depends on the font: one reading per enlargement, each on
-        # its own line.
-        for scale in (1, 2, 3):
+        # A box of one line is read as one line.
+        layout = "7" if h <= 60 else "6"
+        # Tesseract reads screen text better at one size than at another, and
+        # small antialiased text better as it is than turned black on white:
+        # which one depends on the font. One reading for each, a line each.
+        for picture_rows, scale in [(p, s) for p in (crop, black_on_white(crop))
+                                    for s in (1, 2, 3)]:
             with tempfile.NamedTemporaryFile(suffix=".ppm") as picture:
-                write_ppm(picture.name, crop, scale)
+                write_ppm(picture.name, picture_rows, scale)
                 text = subprocess.run(
-                    ["tesseract", picture.name, "-", "-l", lang, "--psm", "6"] + only,
+                    ["tesseract", picture.name, "-", "-l", lang, "--psm", layout] + only,
                     check=True, capture_output=True, text=True).stdout
             print(" ".join(text.split()))
     elif what == "save":
