@@ -10,10 +10,15 @@
                                           each enlarged 1, 2 and 3 times: a line
                                           each; LANG: eng, rus; only the
                                           CHARACTERS given, when given
+  readwindow.py icon WINDOW               the window's icons (_NET_WM_ICON): a line
+                                          each, "WIDTHxHEIGHT R,G,B" with the colour
+                                          most of its opaque pixels have
   readwindow.py save WINDOW FILE          the window as a PPM picture
 
-The window is taken with xwd (x11-apps); nothing of the program is asked.
+The window is taken with xwd (x11-apps), its icons with xprop (x11-utils);
+nothing of the program is asked.
 """
+import collections
 import struct
 import subprocess
 import sys
@@ -70,8 +75,25 @@ def black_on_white(rows, margin=12):
     return out
 
 
+def icons(window):
+    text = subprocess.run(["xprop", "-id", window, "-notype", "-f", "_NET_WM_ICON", "32c",
+                           "_NET_WM_ICON"], check=True, capture_output=True, text=True).stdout
+    values = [int(v) for v in text.partition("=")[2].replace(",", " ").split()]
+    while len(values) >= 2:
+        width, height = values[0], values[1]
+        pixels = values[2:2 + width * height]
+        values = values[2 + width * height:]
+        opaque = collections.Counter(((p >> 16) & 255, (p >> 8) & 255, p & 255)
+                                     for p in pixels if (p >> 24) >= 128)
+        colour = opaque.most_common(1)[0][0] if opaque else (0, 0, 0)
+        print(f"{width}x{height} {colour[0]},{colour[1]},{colour[2]}")
+
+
 def main():
     what, window = sys.argv[1], sys.argv[2]
+    if what == "icon":
+        icons(window)
+        return
     rows = capture(window)
     if what == "colours":
         pixels = [p for row in rows for p in row]

@@ -98,9 +98,12 @@ caption=$(xdotool getwindowname "$window")
 [[ $caption == "Velmorantix       Quadrelink v.1.00             Today:"*"   $(date +%A)" ]] ||
     fail "caption: '$caption'"
 echo "window: '$caption'"
-icon=$(xprop -id "$window" _NET_WM_ICON | head -c 300)
-[[ $icon == *"Icon (32 x 32)"* ]] || fail "no 32×32 icon on the window: $icon"
-echo "icon: $(xprop -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | tr '\n' ' ')"
+# ICON1 is mostly dark blue (22,48,96); Wine's stand-in icon is not.
+icon=$(read_window icon "$window" | tr '\n' ' ')
+[[ $icon =~ ^32x32\ ([0-9]+),([0-9]+),([0-9]+) ]] &&
+    ((BASH_REMATCH[1] < 60 && BASH_REMATCH[2] < 90 && BASH_REMATCH[3] > 60 &&
+      BASH_REMATCH[3] < 140)) || fail "the window's icon is not ICON1's: $icon"
+echo "icon: $icon(size, colour most pixels have)"
 wait_for 20 is_green "$window" || fail "the circle is not green on COM1: $(circle "$window")"
 (($(opened) == 1)) || fail "the sensor saw $(opened) opens"
 echo "COM1: circle $(circle "$window"), the sensor saw the port opened"
