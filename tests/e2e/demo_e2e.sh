@@ -46,7 +46,7 @@ for ending in "${endings[@]}"; do
     demo_pid=$!
     pids+=("$demo_pid")
 
-    window=$(timeout 20 xdotool search --sync --pid "$demo_pid" --name "Quadrelink v.1.00" | head -n1)
+    window=$(timeout 20 xdotool search --all --sync --pid "$demo_pid" --name "Quadrelink v.1.00" | head -n1)
     [[ -n $window ]] || { echo "FAIL ($how): no window with the caption appeared"; exit 1; }
     echo "$how: window $window: $(xdotool getwindowname "$window")"
     wait_for 10 grep -q "port opened" "$run/sim.err" || { echo "FAIL ($how): the port was not opened"; exit 1; }

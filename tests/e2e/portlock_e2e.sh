@@ -122,7 +122,7 @@ for entry in "${holders[@]}"; do
     pids+=("$program_pid")
     # The window shows once the start-up, port opening included, is through;
     # the close afterwards is handled only if the event loop turns.
-    window=$(timeout 20 xdotool search --sync --pid "$program_pid" --name "Quadrelink v.1.00" | head -n1) || true
+    window=$(timeout 20 xdotool search --all --sync --pid "$program_pid" --name "Quadrelink v.1.00" | head -n1) || true
     if [[ -z $window ]]; then
         fail "no window: the start-up blocked"
         kill -KILL "$program_pid" 2>/dev/null || true
@@ -172,7 +172,7 @@ for entry in "${signal_rows[@]}"; do
         pids+=("$tracer_pid")
         wait_for 20 pgrep -P "$tracer_pid" >/dev/null || { fail "the program did not start"; stop_sensor; continue; }
         program_pid=$(pgrep -P "$tracer_pid")
-        window=$(timeout 20 xdotool search --sync --pid "$program_pid" --name "Quadrelink v.1.00" | head -n1) || true
+        window=$(timeout 20 xdotool search --all --sync --pid "$program_pid" --name "Quadrelink v.1.00" | head -n1) || true
         [[ -n $window ]] || fail "no window"
         xdotool windowfocus --sync "$window" key ctrl+a type x
         xdotool key Tab Down

@@ -120,7 +120,7 @@ while [ $i -lt 150 ]; do
         echo "the program ended before its window appeared"
         break
     fi
-    window=$(xdotool search --pid "$pid" --name 'Quadrelink v\.1\.00' 2>/dev/null | head -n 1)
+    window=$(xdotool search --all --pid "$pid" --name 'Quadrelink v\.1\.00' 2>/dev/null | head -n 1)
     if [ -n "$window" ]; then
         caption=$(xdotool getwindowname "$window")
         echo "window $window: $caption"

@@ -94,7 +94,7 @@ started=$SECONDS
 env --default-signal=INT,HUP,TERM "$program" >/tmp/quadrelink.out 2>&1 &
 pid=$!
 pids+=("$pid")
-window=$(timeout 120 xdotool search --sync --onlyvisible --pid "$pid" --name 'Quadrelink v' | head -n1)
+window=$(timeout 120 xdotool search --all --sync --onlyvisible --pid "$pid" --name 'Quadrelink v' | head -n1)
 [[ -n $window ]] || fail "no window"
 xdotool windowfocus --sync "$window"
 echo "window after $((SECONDS - started)) s; circle $(circle) on port 1 (nothing there)"
