@@ -14,9 +14,12 @@ PACKAGES += python3
 # flags), dpkg-shlibdeps and file (CPack's dependency scan), the validators and
 # lintian.
 PACKAGES += dpkg-dev file desktop-file-utils appstream lintian
-# ...and what the screen-reader test reads the window through: a session bus,
-# the AT-SPI bus and pyatspi.
-PACKAGES += dbus at-spi2-core python3-pyatspi
+# ...and what the screen-reader test hears the window through: a session bus,
+# the AT-SPI bus, pyatspi, and the screen reader Orca speaking through
+# speech-dispatcher with the espeak-ng voice (libao's null device stands in
+# for a sound card).
+PACKAGES += dbus at-spi2-core python3-pyatspi orca speech-dispatcher \
+            speech-dispatcher-espeak-ng espeak-ng libao4
 # ...and the virtual machine of the driver test: QEMU, and for the guest's kernel
 # (Debian's own, fetched with apt-get download into the build tree, never
 # installed) busybox for its initramfs, kmod to index its drivers and xz to

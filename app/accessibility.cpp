@@ -5,26 +5,23 @@
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
 #include <QComboBox>
-#include <QLabel>
-#include <QVariant>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace quadrelink {
 
 namespace {
 
-// The property of a readout that holds the reading a screen reader is given.
-constexpr char readingProperty[] = "quadrelinkReading";
-
-QString readingOf(const QLabel &label)
-{
-    const QVariant reading = label.property(readingProperty);
-    return reading.isValid() ? reading.toString() : label.text();
-}
-
 // A control that shows text and takes no input. Qt's AT-SPI bridge
 // reads a control's text, and passes on its changes, only through a text
 // interface: without one a label offers its name alone and its changes are
-// dropped.
+// dropped. A screen reader's review of the screen places the text by the
+// rectangles of its characters; without them it reads the name alone.
 class StaticTextAccessible
     : public QAccessibleWidget
     , public QAccessibleTextInterface
@@ -74,19 +71,45 @@ public:
         return shown.mid(startOffset, endOffset - startOffset);
     }
     int characterCount() const override { return int(shownText().size()); }
-    QRect characterRect(int) const override { return {}; }
-    int offsetAtPoint(const QPoint &) const override { return -1; }
+    // In screen coordinates.
+    QRect characterRect(int offset) const override
+    {
+        if (offset < 0 || offset >= characterCount())
+            return {};
+        const QRect rect = characterArea(offset);
+        return {widget()->mapToGlobal(rect.topLeft()), rect.size()};
+    }
+    int offsetAtPoint(const QPoint &point) const override
+    {
+        const QPoint local = widget()->mapFromGlobal(point);
+        for (int offset = 0; offset < characterCount(); ++offset)
+            if (characterArea(offset).contains(local))
+                return offset;
+        return -1;
+    }
     void scrollToSubstring(int, int) override { }
+    // One run over the whole text, in the control's language where it has one
+    // of its own, so that a screen reader can choose a voice for it.
     QString attributes(int offset, int *startOffset, int *endOffset) const override
     {
-        *startOffset = *endOffset = offset;
-        return {};
+        if (offset < 0 || offset >= characterCount() || language().isEmpty()) {
+            *startOffset = *endOffset = offset;
+            return {};
+        }
+        *startOffset = 0;
+        *endOffset = characterCount();
+        return QStringLiteral("language:") + language() + u';';
     }
 
 protected:
+    [[nodiscard]] virtual QString language() const { return {}; }
     [[nodiscard]] virtual QString shownText() const = 0;
+    // Where a character is, in the control's own coordinates.
+    [[nodiscard]] virtual QRect characterArea(int offset) const = 0;
 };
 
+// The indicator draws no text: each character of "open" or "closed" lies
+// over the whole circle.
 class IndicatorAccessible final : public StaticTextAccessible
 {
 public:
@@ -99,6 +122,7 @@ private:
     {
         return portStateText(static_cast<const Shape *>(object())->BackColor());
     }
+    QRect characterArea(int) const override { return widget()->rect(); }
 };
 
 // Without this a named label would hide its text from a screen reader: Qt
@@ -107,12 +131,54 @@ private:
 class ReadoutAccessible final : public StaticTextAccessible
 {
 public:
-    explicit ReadoutAccessible(QLabel *label)
+    explicit ReadoutAccessible(Readout *label)
         : StaticTextAccessible(label)
     { }
 
 private:
-    QString shownText() const override { return readingOf(*static_cast<const QLabel *>(object())); }
+    const Readout &readout() const { return *static_cast<const Readout *>(object()); }
+    QString shownText() const override { return readout().reading(); }
+    // The reading on one line, placed in the label as the label places it;
+    // during the blank it is where it shows again when the answer comes.
+    QRect characterArea(int offset) const override
+    {
+        const QString reading = shownText();
+        const QFontMetrics metrics(readout().font());
+        const QRect line = QStyle::alignedRect(
+            readout().layoutDirection(),
+            QStyle::visualAlignment(readout().layoutDirection(), readout().alignment()),
+            QSize(metrics.horizontalAdvance(reading), metrics.height()), readout().contentsRect());
+        const int left = metrics.horizontalAdvance(reading.left(offset));
+        const int right = metrics.horizontalAdvance(reading.left(offset + 1));
+        return {line.left() + left, line.top(), right - left, line.height()};
+    }
+};
+
+// The text of a message box. Qt offers it as the label's name only, in no
+// language; the box's locale is the language of its message.
+class MessageTextAccessible final : public StaticTextAccessible
+{
+public:
+    explicit MessageTextAccessible(QLabel *label)
+        : StaticTextAccessible(label)
+    { }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return shownText();
+        return StaticTextAccessible::text(kind);
+    }
+
+private:
+    const QLabel &label() const { return *static_cast<const QLabel *>(object()); }
+    QString shownText() const override { return label().text(); }
+    QRect characterArea(int) const override { return label().contentsRect(); }
+    QString language() const override
+    {
+        const QLocale locale = label().locale();
+        return locale == QLocale() ? QString() : locale.bcp47Name();
+    }
 };
 
 // On Linux Qt names an editable box after its text and leaves its caption to a
@@ -159,23 +225,109 @@ private:
     QComboBox *box() const { return static_cast<QComboBox *>(object()); }
 };
 
+// The window's client area. A control that a shown sibling stacked above it
+// covers whole cannot be seen, so it is not among the children a screen
+// reader walks when it reviews the screen; it keeps its place in the focus
+// chain, and focused, it is still told. Hidden controls (the About panel
+// until it is shown) are left out too: a screen reader that looked at one
+// while hidden remembers it as invisible even after it is shown, as Qt
+// tells it only that the control started showing.
+class ClientAreaAccessible final : public QAccessibleWidget
+{
+public:
+    explicit ClientAreaAccessible(QWidget *client)
+        : QAccessibleWidget(client, QAccessible::Client)
+    { }
+
+    int childCount() const override { return int(uncovered().size()); }
+    QAccessibleInterface *child(int index) const override
+    {
+        const QList<QWidget *> children = uncovered();
+        if (index < 0 || index >= children.size())
+            return nullptr;
+        return QAccessible::queryAccessibleInterface(children.at(index));
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        if (!child || !child->object() || !child->object()->isWidgetType())
+            return -1;
+        return int(uncovered().indexOf(static_cast<QWidget *>(child->object())));
+    }
+
+private:
+    // Children bottom first, as they are stacked.
+    QList<QWidget *> uncovered() const
+    {
+        QList<QWidget *> stacked;
+        for (QObject *child : widget()->children())
+            if (auto *w = qobject_cast<QWidget *>(child); w && !w->isWindow() && !w->isHidden())
+                stacked.append(w);
+        QList<QWidget *> seen;
+        for (auto it = stacked.cbegin(); it != stacked.cend(); ++it) {
+            const QRect area = (*it)->geometry();
+            const bool covered = std::any_of(it + 1, stacked.cend(), [&](const QWidget *above) {
+                return above->isVisible() && above->geometry().contains(area);
+            });
+            if (!covered)
+                seen.append(*it);
+        }
+        return seen;
+    }
+};
+
+// The speaker of Announcer: an object a screen reader speaks when it
+// appears, never seen and never focused.
+class Speaker final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Speaker(QWidget *parent)
+        : QWidget(parent)
+    {
+        setObjectName(QStringLiteral("speaker"));
+        setFocusPolicy(Qt::NoFocus);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setGeometry(0, 0, 0, 0);
+        hide();
+    }
+};
+
+class SpeakerAccessible final : public QAccessibleWidget
+{
+public:
+    explicit SpeakerAccessible(Speaker *speaker)
+        : QAccessibleWidget(speaker, QAccessible::Notification)
+    { }
+};
+
 QAccessibleInterface *formAccessible(const QString &className, QObject *object)
 {
     if (!object || !object->isWidgetType())
         return nullptr;
     if (auto *shape = qobject_cast<Shape *>(object))
         return new IndicatorAccessible(shape);
-    // Named labels and boxes only: all others keep Qt's own interfaces.
-    if (static_cast<QWidget *>(object)->accessibleName().isEmpty())
-        return nullptr;
-    if (className == QLatin1String("QLabel")) {
-        // A label that shows a picture stays Qt's image.
-        auto *label = static_cast<QLabel *>(object);
-        return label->pixmap().isNull() ? new ReadoutAccessible(label) : nullptr;
-    }
-    if (className == QLatin1String("QComboBox"))
+    if (auto *readout = qobject_cast<Readout *>(object))
+        return new ReadoutAccessible(readout);
+    if (auto *speaker = qobject_cast<Speaker *>(object))
+        return new SpeakerAccessible(speaker);
+    auto *widget = static_cast<QWidget *>(object);
+    if (auto *label = qobject_cast<QLabel *>(object);
+        label && !label->text().isEmpty() && qobject_cast<QMessageBox *>(label->window()))
+        return new MessageTextAccessible(label);
+    if (auto *window = qobject_cast<QMainWindow *>(widget->parentWidget());
+        window && window->centralWidget() == widget)
+        return new ClientAreaAccessible(widget);
+    // Named boxes only: all others keep Qt's own interfaces.
+    if (className == QLatin1String("QComboBox") && !widget->accessibleName().isEmpty())
         return new SettingsBoxAccessible(static_cast<QComboBox *>(object));
     return nullptr;
+}
+
+void describe(QWidget &widget, const QString &description)
+{
+    if (widget.accessibleDescription() != description)
+        widget.setAccessibleDescription(description);
 }
 
 } // namespace
@@ -185,17 +337,51 @@ QString portStateText(form::Colour indicatorColour)
     return indicatorColour == form::green ? QStringLiteral("open") : QStringLiteral("closed");
 }
 
-void showReadout(QLabel &label, const QString &text)
+void Readout::showReading(const QString &text)
 {
-    const QString told = readingOf(label);
-    label.setText(text);
-    if (!label.property(readingProperty).isValid())
-        label.setProperty(readingProperty, told);
+    const QString told = reading();
+    m_reading = told;
+    setText(text);
     if (text.isEmpty() || text == told)
         return;
-    label.setProperty(readingProperty, text);
-    QAccessibleTextUpdateEvent event(&label, 0, told, text);
+    m_reading = text;
+    QAccessibleTextUpdateEvent event(this, 0, told, text);
     QAccessible::updateAccessibility(&event);
+}
+
+Announcer::Announcer(QWidget &client)
+    : m_speaker(new Speaker(&client))
+{ }
+
+void Announcer::announce(const QString &message)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    QAccessibleAnnouncementEvent event(m_speaker->parentWidget(), message);
+    QAccessible::updateAccessibility(&event);
+#else
+    // Before Qt 6.8 there is no announcement; a screen reader speaks a
+    // notification as it appears, with its name.
+    m_speaker->hide();
+    m_speaker->setAccessibleName(message);
+    m_speaker->show();
+#endif
+}
+
+bool showPortState(Shape &indicator, QComboBox &portBox, bool open)
+{
+    const QString before = portStateText(indicator.BackColor());
+    indicator.setBackColor(open ? form::green : form::red);
+    const QString state = portStateText(indicator.BackColor());
+    // The box's own text field holds the focus inside an editable box.
+    const QString description = QStringLiteral("port ") + state;
+    describe(portBox, description);
+    if (QLineEdit *field = portBox.lineEdit())
+        describe(*field, description);
+    if (state == before)
+        return false;
+    QAccessibleTextUpdateEvent event(&indicator, 0, before, state);
+    QAccessible::updateAccessibility(&event);
+    return true;
 }
 
 void installAccessibleInterfaces()
@@ -208,3 +394,5 @@ void installAccessibleInterfaces()
 }
 
 } // namespace quadrelink
+
+#include "accessibility.moc"

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 #include <algorithm>
 
@@ -44,6 +45,7 @@ Form1::Form1(std::unique_ptr<MSComm> comm, Form1Environment environment, QWidget
     , m_dialogue(*m_MSComm1)
     , m_reapply(*m_MSComm1,
                 [this](const QString &message) { m_environment.messageBox(this, message); })
+    , m_announcer(*m_controls.client)
 {
     m_MSComm1->setParent(this);
     m_MSComm1->setObjectName(QStringLiteral("MSComm1"));
@@ -80,9 +82,18 @@ void Form1::connectHandlers()
     connect(&timer(3), &FormTimer::Timer, this, &Form1::Timer3_Timer);
     connect(&timer(4), &FormTimer::Timer, this, &Form1::Timer4_Timer);
     connect(&m_dialogue, &SensorDialogue::distanceShown, this,
-            [this](const QString &text) { showReadout(*m_controls.Label2, displayText(text)); });
-    connect(&m_dialogue, &SensorDialogue::responseShown, this,
-            [this](const QString &text) { showReadout(*m_controls.Label6, displayText(text)); });
+            [this](const QString &text) { m_controls.Label2->showReading(displayText(text)); });
+    // The answer to the operator's command is said as it shows: the focus is
+    // on "Out", not on the readout.
+    connect(&m_dialogue, &SensorDialogue::responseShown, this, [this](const QString &text) {
+        m_controls.Label6->showReading(displayText(text));
+        announceReading(*m_controls.Label6);
+    });
+    // A key that says the distance wherever the focus is, so that it can be
+    // heard without leaving the controls.
+    auto *sayDistance = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    connect(sayDistance, &QShortcut::activated, this,
+            [this] { announceReading(*m_controls.Label2); });
 
     for (int i = 0; i < int(m_controls.Combo1.size()); ++i) {
         // activated is a choice from the list, by mouse, arrow keys or the wheel
@@ -91,8 +102,12 @@ void Form1::connectHandlers()
         connect(m_controls.Combo1[i], &QComboBox::activated, this, [this, i] { Combo1_Click(i); });
     }
     connect(&timer(2), &FormTimer::Timer, this, &Form1::Timer2_Timer);
-    connect(&m_reapply, &SettingsReapply::portStateShown, this,
-            [this](bool open) { m_controls.Shape1->setBackColor(open ? form::green : form::red); });
+    connect(&m_reapply, &SettingsReapply::portStateShown, this, [this](bool open) {
+        // Said once as it changes, after a choice in the boxes or when
+        // the device goes away; not at start-up, before the window shows.
+        if (showPortState(*m_controls.Shape1, *m_controls.Combo1[0], open) && isVisible())
+            m_announcer.announce(m_controls.Combo1[0]->accessibleDescription());
+    });
 
     connect(m_controls.mnu_prog, &QAction::triggered, this, &Form1::mnu_prog_Click);
     for (int i = 0; i < int(m_controls.Frame1.size()); ++i) {
@@ -172,22 +187,41 @@ void Form1::Timer2_Timer()
 
 void Form1::mnu_prog_Click()
 {
-    m_controls.Frame1[1]->setVisible(m_controls.Frame1[1]->isHidden());
+    showAbout(m_controls.Frame1[1]->isHidden());
 }
 
 void Form1::Frame1_Click(int)
 {
-    m_controls.Frame1[1]->setVisible(false);
+    showAbout(false);
 }
 
 void Form1::Image2_Click()
 {
-    m_controls.Frame1[1]->setVisible(false);
+    showAbout(false);
 }
 
 void Form1::Text9_Click()
 {
-    m_controls.Frame1[1]->setVisible(false);
+    showAbout(false);
+}
+
+void Form1::announceReading(const Readout &readout)
+{
+    const QString reading = readout.reading();
+    m_announcer.announce(readout.accessibleName() + QStringLiteral(": ")
+                         + (reading.isEmpty() ? QStringLiteral("no reading") : reading));
+}
+
+void Form1::showAbout(bool shown)
+{
+    QWidget *panel = m_controls.Frame1[1];
+    const bool change = panel->isHidden() == shown;
+    panel->setVisible(shown);
+    // The panel takes no focus: without this a screen reader would not know
+    // that it came or went.
+    if (change)
+        m_announcer.announce(shown ? QStringLiteral("About panel shown")
+                                   : QStringLiteral("About panel hidden"));
 }
 
 void Form1::closeEvent(QCloseEvent *event)

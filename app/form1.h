@@ -1,5 +1,6 @@
 #pragma once
 
+#include "accessibility.h"
 #include "formbuilder.h"
 #include "messagebox.h"
 #include "sensor/sensordialogue.h"
@@ -81,12 +82,15 @@ private:
     void connectHandlers();
     // The texts of the five settings boxes as they are now.
     [[nodiscard]] SettingsTexts settingsTexts() const;
+    void showAbout(bool shown);
+    void announceReading(const Readout &readout);
 
     Form1Environment m_environment;
     FormControls m_controls;
     MSComm *m_MSComm1;
     SensorDialogue m_dialogue;
     SettingsReapply m_reapply;
+    Announcer m_announcer;
 };
 
 } // namespace quadrelink

@@ -98,7 +98,7 @@ QWidget *createControl(const form::Control &look, QWidget *parent)
     const QString accessibleName = toQString(look.accessibleName);
     switch (look.kind) {
     case form::Kind::Label: {
-        auto *label = new QLabel(parent);
+        auto *label = (look.further & form::Readout) ? new Readout(parent) : new QLabel(parent);
         label->setAccessibleName(accessibleName);
         // Device text is shown as it came, never interpreted as markup.
         label->setTextFormat(Qt::PlainText);
@@ -129,6 +129,9 @@ QWidget *createControl(const form::Control &look, QWidget *parent)
         auto *combo = new QComboBox(parent);
         combo->setAccessibleName(accessibleName);
         combo->setEditable(true);
+        // The focus sits in the box's text field: named too, it keeps the
+        // box's name when a screen reader is asked where the focus is.
+        combo->lineEdit()->setAccessibleName(accessibleName);
         combo->setInsertPolicy(QComboBox::NoInsert);
         // The box keeps what the operator types exactly as typed.
         combo->setCompleter(nullptr);
@@ -266,11 +269,11 @@ FormControls buildForm(QMainWindow &window)
 
     FormControls controls;
     controls.client = client;
-    controls.Label2 = find<QLabel>(client, "Label2");
+    controls.Label2 = find<Readout>(client, "Label2");
     controls.Label3 = find<QLabel>(client, "Label3");
     controls.Label4 = find<QLabel>(client, "Label4");
     controls.Label5 = find<QLabel>(client, "Label5");
-    controls.Label6 = find<QLabel>(client, "Label6");
+    controls.Label6 = find<Readout>(client, "Label6");
     controls.Command1 = find<QPushButton>(client, "Command1");
     controls.Command2 = find<QPushButton>(client, "Command2");
     controls.Command3 = find<QPushButton>(client, "Command3");

@@ -19,6 +19,7 @@ class QWidget;
 
 namespace quadrelink {
 
+class Readout;
 class Shape;
 
 // The controls of Form1 as the handlers use them. The widgets belong to the
@@ -26,11 +27,11 @@ class Shape;
 struct FormControls
 {
     QWidget *client = nullptr; // the client area below the menu bar
-    QLabel *Label2 = nullptr;
+    Readout *Label2 = nullptr;
     QLabel *Label3 = nullptr;
     QLabel *Label4 = nullptr;
     QLabel *Label5 = nullptr;
-    QLabel *Label6 = nullptr;
+    Readout *Label6 = nullptr;
     std::array<QLabel *, settingsBoxCount> Label1 {};
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;

@@ -80,6 +80,7 @@ enum Further : unsigned {
     NotInTabSequence = 1u << 3,
     VerticalScrollBar = 1u << 4,
     Stretched = 1u << 5,
+    Readout = 1u << 6, // a label showing readings, which a screen reader is told
 };
 
 // The settings boxes' lists, shown in this order, never sorted.
@@ -121,7 +122,7 @@ inline constexpr std::array controls {
     Control {"Label3", Kind::Label, "Form1", 360, 585, 2880, 390, 12,
              "Absolute distance:", windowFont, buttonFace, buttonText, Align::Right},
     Control {"Label2", Kind::Label, "Form1", 3360, 480, 2505, 585, 11,
-             "", readoutFont, lightYellow, buttonText, Align::Centre, Ordinary, "Absolute distance"},
+             "", readoutFont, lightYellow, buttonText, Align::Centre, Readout, "Absolute distance"},
     Control {"Command1", Kind::Button, "Form1", 5910, 450, 525, 315, 13,
              "Run", smallFont, buttonFace, buttonText, Align::Left, Ordinary, "Run polling"},
     Control {"Command2", Kind::Button, "Form1", 5925, 795, 525, 315, 14,
@@ -136,7 +137,7 @@ inline constexpr std::array controls {
     Control {"Label5", Kind::Label, "Form1", 255, 2745, 1230, 435, 18,
              "Response:", windowFont, buttonFace, buttonText, Align::Right},
     Control {"Label6", Kind::Label, "Form1", 1680, 2745, 9195, 360, 19,
-             "UC1000-30GM-IUR2-K-V15", windowFont, lightYellow, buttonText, Align::Left, Ordinary,
+             "UC1000-30GM-IUR2-K-V15", windowFont, lightYellow, buttonText, Align::Left, Readout,
              "Response"},
     Control {"Frame1(0)", Kind::Frame, "Form1", 7680, 120, 2775, 2475, 0,
              "Port Configuration", smallFont, buttonFace, buttonText},

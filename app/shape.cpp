@@ -1,9 +1,7 @@
 #include "shape.h"
 
-#include "accessibility.h"
 #include "systemcolours.h"
 
-#include <QAccessible>
 #include <QPainter>
 
 namespace quadrelink {
@@ -19,17 +17,8 @@ void Shape::setBackColor(form::Colour colour)
 {
     if (colour == m_backColour)
         return;
-    const QString stateBefore = portStateText(m_backColour);
     m_backColour = colour;
     update();
-    // A screen reader hears the port open or close as it happens: the
-    // indicator's text is the port state, and Qt's AT-SPI bridge passes on a
-    // replaced text, where it drops a changed value of a control without one.
-    const QString state = portStateText(colour);
-    if (state != stateBefore) {
-        QAccessibleTextUpdateEvent event(this, 0, stateBefore, state);
-        QAccessible::updateAccessibility(&event);
-    }
 }
 
 void Shape::setBorderColor(form::Colour colour)
