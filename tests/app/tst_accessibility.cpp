@@ -6,7 +6,10 @@
 
 #include <QAccessible>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 using namespace quadrelink;
@@ -108,6 +111,18 @@ private slots:
         QCOMPARE(accessible->role(), QAccessible::StaticText);
         QCOMPARE(readText(accessible), value);
         QCOMPARE(accessible->text(QAccessible::Name), nameBefore);
+        // A review of the screen places the reading by its characters: each
+        // lies inside the readout, the next to the right of the one before.
+        auto *label = m_form->controls().client->findChild<QWidget *>(control);
+        const QRect shown(label->mapToGlobal(QPoint(0, 0)), label->size());
+        QAccessibleTextInterface *text = accessible->textInterface();
+        QRect previous;
+        for (int offset = 0; offset < text->characterCount(); ++offset) {
+            const QRect character = text->characterRect(offset);
+            QVERIFY2(!character.isEmpty() && shown.contains(character), qPrintable(value));
+            QVERIFY(character.left() >= previous.right());
+            previous = character;
+        }
     }
 
     void settingsBoxesTellTheirChoice_data()
@@ -130,9 +145,12 @@ private slots:
         QVERIFY(accessible->state().editable);
         combo->setCurrentIndex(combo->findText(choice));
         QCOMPARE(accessible->text(QAccessible::Value), choice);
-        // The text field stays reachable, so that a value can be typed too.
+        // The text field stays reachable, so that a value can be typed too; it
+        // holds the focus, and carries the box's name.
         QCOMPARE(accessible->childCount(), 1);
         QCOMPARE(accessible->child(0)->role(), QAccessible::EditableText);
+        QCOMPARE(accessible->child(0)->text(QAccessible::Name),
+                 accessible->text(QAccessible::Name));
     }
 
     void settingsBoxOpensItsListOnRequest()
@@ -167,6 +185,36 @@ private slots:
         QAccessibleInterface *accessible = interfaceOf(QStringLiteral("Shape1"));
         QCOMPARE(accessible->role(), QAccessible::StaticText);
         QCOMPARE(readText(accessible), state);
+        // The port box, and its text field that holds the focus, say it too.
+        QComboBox *portBox = m_form->controls().Combo1[0];
+        for (QWidget *widget : std::initializer_list<QWidget *> {portBox, portBox->lineEdit()})
+            QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Description),
+                     "port " + state);
+    }
+
+    // What the About panel covers is not among the window's children while it
+    // is shown, and the hidden panel never is; both stay in the Tab chain.
+    void aboutPanelHidesWhatItCovers()
+    {
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        QAccessibleInterface *client
+            = QAccessible::queryAccessibleInterface(m_form->controls().client);
+        const auto listed = [client](QWidget *widget) {
+            return client->indexOfChild(QAccessible::queryAccessibleInterface(widget)) >= 0;
+        };
+        const auto &controls = m_form->controls();
+        for (bool shown : {false, true, false}) {
+            if (controls.Frame1[1]->isVisible() != shown)
+                m_form->mnu_prog_Click();
+            QCOMPARE(listed(controls.Frame1[1]), shown);
+            for (QWidget *covered : std::initializer_list<QWidget *> {
+                     controls.Label2, controls.Command1, controls.Text1, controls.Command3})
+                QCOMPARE(listed(covered), !shown);
+            // Partly covered, the response line and the port frame stay.
+            QVERIFY(listed(controls.Label6));
+            QVERIFY(listed(controls.Frame1[0]));
+        }
     }
 
 private:
