@@ -275,8 +275,11 @@ private:
     }
 };
 
-// The speaker of Announcer: an object a screen reader speaks when it
-// appears, never seen and never focused.
+// The speaker of Announcer: an object a screen reader speaks, with its name,
+// when it appears; never seen, never focused, and of no size, so that a
+// review of the screen passes it by. It stays shown: only its appearance is
+// told again, since showing and hiding a control would have the window laid
+// out anew at each message.
 class Speaker final : public QWidget
 {
     Q_OBJECT
@@ -288,8 +291,7 @@ public:
         setObjectName(QStringLiteral("speaker"));
         setFocusPolicy(Qt::NoFocus);
         setAttribute(Qt::WA_TransparentForMouseEvents);
-        setGeometry(0, 0, 0, 0);
-        hide();
+        setFixedSize(0, 0);
     }
 };
 
@@ -361,9 +363,9 @@ void Announcer::announce(const QString &message)
 #else
     // Before Qt 6.8 there is no announcement; a screen reader speaks a
     // notification as it appears, with its name.
-    m_speaker->hide();
     m_speaker->setAccessibleName(message);
-    m_speaker->show();
+    QAccessibleEvent event(m_speaker, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&event);
 #endif
 }
 

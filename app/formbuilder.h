@@ -1,5 +1,7 @@
 #pragma once
 
+#include "accessibility.h"
+
 #include "serial/settingsapply.h"
 
 #include <QString>
@@ -19,7 +21,6 @@ class QWidget;
 
 namespace quadrelink {
 
-class Readout;
 class Shape;
 
 // The controls of Form1 as the handlers use them. The widgets belong to the

@@ -109,10 +109,13 @@ def press(window, keys):
     focused = subprocess.run(["xdotool", "getwindowfocus"], capture_output=True, text=True)
     if focused.stdout.strip() != window:
         subprocess.run(["xdotool", "windowfocus", "--sync", window], check=False)
+    last = time.time()
     for key in keys:
+        last = time.time()
         subprocess.run(["xdotool", "key", key], check=True)
         # Orca and the window take each key in turn.
         time.sleep(0.4)
+    return last
 
 
 def main():
@@ -136,8 +139,7 @@ def main():
     log = SpeechLog(arguments.log)
     print("%-70s %s" % ("operator", "Orca said"))
     for what, keys, expected, forbidden in STEPS:
-        pressed = time.time()
-        press(window, keys)
+        pressed = press(window, keys)
         said = []
         if expected is None:
             end = time.monotonic() + QUIET_SECONDS
@@ -159,7 +161,9 @@ def main():
         if expected is not None:
             hit = heard(expected, said)
             if check(hit is not None, "%s: %r said" % (what, expected)):
-                print("     %.2f s after the first key" % (hit - pressed))
+                print("     %.2f s after the last key" % (hit - pressed))
+            check(sum(bool(re.search(expected, text)) for text in texts) <= 1,
+                  "%s: said once" % what)
         if forbidden is not None:
             check(not any(re.search(forbidden, text) for text in texts),
                   "%s: nothing like %r said" % (what, forbidden))
