@@ -6,6 +6,7 @@
 #include <QAccessibleWidget>
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QHash>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -384,6 +385,25 @@ bool showPortState(Shape &indicator, QComboBox &portBox, bool open)
     QAccessibleTextUpdateEvent event(&indicator, 0, before, state);
     QAccessible::updateAccessibility(&event);
     return true;
+}
+
+void describeParityLetters(QComboBox &parityBox)
+{
+    const auto describeLetter = [&parityBox](const QString &letter) {
+        static const QHash<QString, QString> words {
+            {QStringLiteral("n"), QStringLiteral("none")},
+            {QStringLiteral("e"), QStringLiteral("even")},
+            {QStringLiteral("o"), QStringLiteral("odd")},
+            {QStringLiteral("s"), QStringLiteral("space")},
+            {QStringLiteral("m"), QStringLiteral("mark")},
+        };
+        const QString word = words.value(letter.trimmed().toLower());
+        describe(parityBox, word);
+        if (QLineEdit *field = parityBox.lineEdit())
+            describe(*field, word);
+    };
+    QObject::connect(&parityBox, &QComboBox::editTextChanged, &parityBox, describeLetter);
+    describeLetter(parityBox.currentText());
 }
 
 void installAccessibleInterfaces()

@@ -57,6 +57,11 @@ private:
 // again when asked where the focus is. Returns whether the state changed.
 bool showPortState(Shape &indicator, QComboBox &portBox, bool open);
 
+// Gives the parity box's letter its word ("n" is "none", "e" "even", "o"
+// "odd", "s" "space", "m" "mark") as the box's description, which a screen
+// reader says after the letter.
+void describeParityLetters(QComboBox &parityBox);
+
 // Teaches Qt's accessibility the window's own kinds of control, in forms that
 // Qt's AT-SPI bridge passes on: the indicator (Shape) and readouts are labels
 // whose text a screen reader reads, with the places of their characters for

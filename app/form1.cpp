@@ -53,6 +53,7 @@ Form1::Form1(std::unique_ptr<MSComm> comm, Form1Environment environment, QWidget
         m_environment.user32 = programIcons();
 
     connectHandlers();
+    describeParityLetters(*m_controls.Combo1[2]);
     Form_Load();
     m_controls.Combo1[0]->setFocus();
 }

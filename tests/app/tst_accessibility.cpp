@@ -129,16 +129,25 @@ private slots:
     {
         QTest::addColumn<int>("box");
         QTest::addColumn<QString>("choice");
-        QTest::newRow("port number") << 0 << "12";
-        QTest::newRow("baud rate") << 1 << "115200";
-        QTest::newRow("parity") << 2 << "m";
-        QTest::newRow("data bits") << 3 << "5";
-        QTest::newRow("stop bits") << 4 << "2";
+        QTest::addColumn<QString>("description");
+        QTest::newRow("port number") << 0 << "12"
+                                     << "port open";
+        QTest::newRow("baud rate") << 1 << "115200"
+                                   << "";
+        QTest::newRow("parity none") << 2 << "n"
+                                     << "none";
+        QTest::newRow("parity mark") << 2 << "m"
+                                     << "mark";
+        QTest::newRow("data bits") << 3 << "5"
+                                   << "";
+        QTest::newRow("stop bits") << 4 << "2"
+                                   << "";
     }
     void settingsBoxesTellTheirChoice()
     {
         QFETCH(int, box);
         QFETCH(QString, choice);
+        QFETCH(QString, description);
         QComboBox *combo = m_form->controls().Combo1[box];
         QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(combo);
         QCOMPARE(accessible->role(), QAccessible::ComboBox);
@@ -151,6 +160,9 @@ private slots:
         QCOMPARE(accessible->child(0)->role(), QAccessible::EditableText);
         QCOMPARE(accessible->child(0)->text(QAccessible::Name),
                  accessible->text(QAccessible::Name));
+        // A parity letter has its word, the port box the port state.
+        QCOMPARE(accessible->text(QAccessible::Description), description);
+        QCOMPARE(accessible->child(0)->text(QAccessible::Description), description);
     }
 
     void settingsBoxOpensItsListOnRequest()
