@@ -304,7 +304,7 @@ public:
     { }
 };
 
-QAccessibleInterface *formAccessible(const QString &className, QObject *object)
+QAccessibleInterface *formAccessible(const QString &, QObject *object)
 {
     if (!object || !object->isWidgetType())
         return nullptr;
@@ -322,8 +322,8 @@ QAccessibleInterface *formAccessible(const QString &className, QObject *object)
         window && window->centralWidget() == widget)
         return new ClientAreaAccessible(widget);
     // Named boxes only: all others keep Qt's own interfaces.
-    if (className == QLatin1String("QComboBox") && !widget->accessibleName().isEmpty())
-        return new SettingsBoxAccessible(static_cast<QComboBox *>(object));
+    if (auto *box = qobject_cast<QComboBox *>(object); box && !box->accessibleName().isEmpty())
+        return new SettingsBoxAccessible(box);
     return nullptr;
 }
 
