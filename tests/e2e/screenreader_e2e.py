@@ -170,7 +170,8 @@ def main():
     windows = []
     deadline = time.monotonic() + 30
     while not windows and time.monotonic() < deadline:
-        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", arguments.demo_pid],
+        found = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid",
+                                arguments.demo_pid, "--name", r"Quadrelink v\.1\.00"],
                                capture_output=True, text=True)
         windows = found.stdout.split()
         time.sleep(0.2)
