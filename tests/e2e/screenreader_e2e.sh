@@ -64,8 +64,9 @@ speech-dispatcher --run-daemon --timeout 0 --pid-file "$work/speechd.pid" \
 trap 'cleanup; kill "$(cat "$work/speechd.pid" 2>/dev/null)" 2>/dev/null || true' EXIT
 
 # Orca refuses to start beside another Orca of the same user, which it finds
-# by name: in a PID namespace of its own it sees none of the machine's.
-unshare --pid --fork --mount-proc orca --debug-file="$work/orca-debug.log" \
+# by name: in a PID namespace of its own it sees none of the machine's. It
+# ends with the test (--kill-child).
+unshare --pid --fork --kill-child --mount-proc orca --debug-file="$work/orca-debug.log" \
     >"$work/orca.out" 2>&1 &
 pids+=($!)
 spoken() { grep -a -o '<speak>.*</speak>' "$work/protocol.log" 2>/dev/null | sed 's/<[^>]*>//g'; }
