@@ -1,6 +1,7 @@
 #include "serialportcomm.h"
 
 #include "commerror.h"
+#include "hangupwatch.h"
 #include "portclaim.h"
 
 namespace quadrelink {
@@ -118,6 +119,7 @@ void SerialPortComm::setPortOpen(bool open)
     m_port.setDataTerminalReady(false);
     m_port.setRequestToSend(false);
     m_port.clearError();
+    platform::watchForHangUp(m_port, [this] { closeLostPort(); });
     emit lockFileChanged(PortClaim::lockFilePath(device));
 }
 
@@ -189,16 +191,21 @@ void SerialPortComm::onErrorOccurred(QSerialPort::SerialPortError error)
             m_port.clearError();
             break;
         }
-        // The device is gone. Left open, the port would report this error in a
-        // tight loop at full CPU, so it is closed at once.
-        if (m_port.isOpen()) {
-            closePort();
-            emit portLost();
-        }
+        closeLostPort();
         break;
     default:
         break;
     }
+}
+
+void SerialPortComm::closeLostPort()
+{
+    // The device is gone. Left open, the port would report it again and again,
+    // or poll it in a tight loop, at full CPU, so it is closed at once.
+    if (!m_port.isOpen())
+        return;
+    closePort();
+    emit portLost();
 }
 
 } // namespace quadrelink

@@ -52,6 +52,7 @@ private:
     void closePort();
     void applyLineSettings();
     void onErrorOccurred(QSerialPort::SerialPortError error);
+    void closeLostPort();
 
     QSerialPort m_port;
     PortMap m_portMap;
