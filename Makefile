@@ -1,5 +1,5 @@
 # Quadrelink — the two commands of the README (`make demo`, `make test`) and
-# the steps they stand on. Every target works from a fresh clone on Debian 12.
+# the steps they stand on. Every target works from a fresh clone on Debian 12 or 13.
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
@@ -105,12 +105,13 @@ windows: deps
 	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target windows-zip
 	@if [ -f $(BUILD_DIR)/CMakeCache.txt ]; then cmake $(BUILD_DIR) >/dev/null; fi
 
-# `make test` and `make demo` once more in a minimal Debian 12 root made with
-# debootstrap from this machine's mirror, in a chroot (tools/fresh-check; it
-# installs debootstrap if missing). Prints "skipped" where the mirror cannot be
-# reached.
+# `make test` and `make demo` once more in a minimal root of Debian 12
+# (SUITE=bookworm, the default) or 13 (SUITE=trixie) made with debootstrap from
+# this machine's mirror, in a chroot (tools/fresh-check; it installs debootstrap
+# if missing). Prints "skipped" where the mirror cannot be reached.
+SUITE ?= bookworm
 fresh-check:
-	$(SUDO) tools/fresh-check
+	$(SUDO) tools/fresh-check $(SUITE)
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 SANITIZE_DIR ?= build-sanitize
