@@ -32,7 +32,19 @@ fail() {
 }
 
 echo "== building the package"
-cpack -G DEB --config "$build_dir/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 \
+# The homepage this build gives the package. The project has no public address
+# yet, so by default there is none; AppStream 1.0 validators (and lintian with
+# them) warn about a published description without one. This throw-away
+# package then gets a stand-in under a domain reserved for examples, so that it
+# is checked as a published package would be; nothing fetches it.
+homepage=$(sed -n 's/^set(CPACK_PACKAGE_HOMEPAGE_URL "\(.*\)")$/\1/p' "$build_dir/CPackConfig.cmake")
+stand_in=
+if [ -z "$homepage" ]; then
+    homepage=https://quadrelink.example/
+    stand_in=yes
+fi
+cpack -G DEB --config "$build_dir/CPackConfig.cmake" -B "$scratch/out" \
+    -D CPACK_PACKAGE_HOMEPAGE_URL="$homepage" >"$scratch/cpack.log" 2>&1 \
     || { cat "$scratch/cpack.log"; fail "cpack"; }
 set -- "$scratch"/out/quadrelink_*.deb
 [ -f "$1" ] || fail "no quadrelink_*.deb in $(ls "$scratch/out")"
@@ -47,6 +59,7 @@ echo "$depends" | grep -q 'libqt6widgets6' || fail "Depends lacks the Qt widgets
 echo "$depends" | grep -q 'libqt6serialport6' || fail "Depends lacks the Qt serial port library"
 # The window's geometry needs fonts metric-compatible with its design faces.
 echo "$depends" | grep -q 'fonts-liberation2 | fonts-liberation' || fail "Depends lacks the fonts"
+[ "$(dpkg-deb -f "$deb" Homepage)" = "$homepage" ] || fail "Homepage is not $homepage"
 echo "Installed-Size: $(dpkg-deb -f "$deb" Installed-Size) KiB"
 
 echo "== contents"
@@ -100,11 +113,25 @@ out=$(desktop-file-validate "$root/usr/share/applications/$app_id.desktop" 2>&1)
 
 echo "== appstreamcli validate"
 metainfo=$root/usr/share/metainfo/$app_id.metainfo.xml
-appstreamcli validate --no-net --strict "$metainfo" || fail "appstreamcli validate --no-net"
-# With the network check on too: a screenshot is named only where a real
-# address was configured, so this fetches nothing by default.
-appstreamcli validate --strict "$metainfo" || fail "appstreamcli validate"
-appstreamcli validate-tree --no-net --strict "$root" || fail "appstreamcli validate-tree"
+grep -qF "<url type=\"homepage\">$homepage</url>" "$metainfo" || fail "no homepage in $metainfo"
+# The description follows AppStream 1.0, which names the developer in a
+# <developer> block. Validators before 1.0 (Debian 12) do not know that block
+# yet and note it as an unknown tag; that one note is accepted from them.
+appstream_version=$(appstreamcli --version | sed -n 's/^AppStream version: //p')
+strictly() {
+    out=$(appstreamcli "$@" --strict 2>&1) && return 0
+    echo "$out"
+    case $appstream_version in 0.*) ;; *) return 1 ;; esac
+    ! echo "$out" | grep -E '^ *[EWI]: ' | grep -qv ': unknown-tag developer$'
+}
+strictly validate --no-net "$metainfo" || fail "appstreamcli validate --no-net"
+# With the network check on too, where every address is a configured one: a
+# screenshot is named only where a real address was given, so this fetches
+# nothing by default.
+if [ -z "$stand_in" ]; then
+    strictly validate "$metainfo" || fail "appstreamcli validate"
+fi
+strictly validate-tree --no-net "$root" || fail "appstreamcli validate-tree"
 
 echo "== starting the installed program"
 # The caption is written at start-up; its date part varies, the rest is the
