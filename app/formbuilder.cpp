@@ -21,6 +21,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -177,6 +178,50 @@ template<typename Widget> Widget *find(QWidget *client, std::string_view control
     return widget;
 }
 
+// The colours of the window and of every control, looked up in the palettes
+// they inherit: the system colours of the tables become the desktop's.
+void applyFormColours(QWidget &client)
+{
+    client.setPalette(QPalette());
+    QPalette palette = client.palette();
+    palette.setColor(QPalette::Window, toQColor(form::formBackColour, palette));
+    client.setPalette(palette);
+    // Containers come before what they hold, so each control inherits its
+    // container's colours as they are now.
+    for (const form::Control &row : form::controls) {
+        QWidget *control = find<QWidget>(&client, row.name);
+        control->setPalette(QPalette());
+        applyColours(*control, row);
+    }
+}
+
+// Calls back when the desktop's colours change while the program runs (a
+// switch between a light and a dark scheme): every Qt version delivers that
+// as a change of the application's palette to each window, which then hands
+// its new palette down. The call comes after that, so that what the controls
+// inherit is already the new scheme's.
+class PaletteChangeWatch final : public QObject
+{
+public:
+    PaletteChangeWatch(QWidget &watched, std::function<void()> onChange)
+        : QObject(&watched)
+        , m_onChange(std::move(onChange))
+    {
+        watched.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::ApplicationPaletteChange)
+            QMetaObject::invokeMethod(this, m_onChange, Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    std::function<void()> m_onChange;
+};
+
 } // namespace
 
 QString objectNameOf(std::string_view control)
@@ -208,9 +253,6 @@ FormControls buildForm(QMainWindow &window)
 
     auto *client = new QWidget(&window);
     client->setObjectName(QStringLiteral("client"));
-    QPalette palette = client->palette();
-    palette.setColor(QPalette::Window, toQColor(form::formBackColour, palette));
-    client->setPalette(palette);
     client->setAutoFillBackground(true);
     window.setCentralWidget(client);
 
@@ -226,12 +268,14 @@ FormControls buildForm(QMainWindow &window)
         if (row.kind == form::Kind::Label)
             control->setFixedSize(control->size());
         control->setFont(toQFont(row.font));
-        applyColours(*control, row);
         if (row.further & form::Hidden)
             control->hide();
         if (row.kind == form::Kind::Frame)
             containers.emplace(row.name, control);
     }
+
+    applyFormColours(*client);
+    new PaletteChangeWatch(window, [client] { applyFormColours(*client); });
 
     // Raising bottom first leaves the first of each list on top.
     const auto stack = [&](std::span<const std::string_view> topFirst) {

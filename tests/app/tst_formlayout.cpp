@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QTest>
@@ -311,41 +312,55 @@ private slots:
 
     // Text stands out from its background under a light and a dark desktop
     // scheme alike: the fixed light-yellow readouts get dark text even where
-    // the scheme's text is light.
+    // the scheme's text is light. A switch of scheme while the program runs
+    // gives the colours that a start under the new scheme gives.
     void textReadableUnderEveryScheme_data()
     {
+        QTest::addColumn<bool>("darkAtStart");
         QTest::addColumn<bool>("dark");
         QTest::addColumn<QString>("control");
-        for (bool dark : {false, true})
+        const auto name = [](bool dark) { return dark ? "dark" : "light"; };
+        for (const auto &[darkAtStart, dark] :
+             {std::pair {false, false}, {true, true}, {false, true}, {true, false}})
             for (const auto &c : form::controls)
                 if (c.kind != form::Kind::Shape && c.kind != form::Kind::Image
                     && c.kind != form::Kind::Frame)
-                    QTest::addRow("%s, %s", dark ? "dark" : "light", c.name.data())
-                        << dark << objectNameOf(c.name);
+                    QTest::addRow("%s%s%s, %s", name(darkAtStart),
+                                  darkAtStart == dark ? "" : " then ",
+                                  darkAtStart == dark ? "" : name(dark), c.name.data())
+                        << darkAtStart << dark << objectNameOf(c.name);
     }
     void textReadableUnderEveryScheme()
     {
+        QFETCH(bool, darkAtStart);
         QFETCH(bool, dark);
         QFETCH(QString, control);
         const QPalette before = QApplication::palette();
-        if (dark)
-            QApplication::setPalette(darkScheme());
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+        const auto scheme = [&](bool dark) { return dark ? darkScheme() : before; };
+        QApplication::setPalette(scheme(darkAtStart));
         QMainWindow window;
         const FormControls controls = buildForm(window);
-        QApplication::setPalette(before);
+        QApplication::setPalette(scheme(dark));
+        QMainWindow startedThere;
+        const FormControls reference = buildForm(startedThere);
 
-        auto *widget = controls.client->findChild<QWidget *>(control);
-        QVERIFY(widget);
-        const bool box = qobject_cast<QLineEdit *>(widget) || qobject_cast<QComboBox *>(widget)
-            || qobject_cast<QPlainTextEdit *>(widget);
-        const bool button = qobject_cast<QAbstractButton *>(widget);
-        const QPalette &palette = widget->palette();
-        const QColor back = palette.color(box          ? QPalette::Base
-                                              : button ? QPalette::Button
-                                                       : QPalette::Window);
-        const QColor text = palette.color(box          ? QPalette::Text
-                                              : button ? QPalette::ButtonText
-                                                       : QPalette::WindowText);
+        const auto colours = [&](const FormControls &built) {
+            auto *widget = built.client->findChild<QWidget *>(control);
+            const bool box = qobject_cast<QLineEdit *>(widget) || qobject_cast<QComboBox *>(widget)
+                || qobject_cast<QPlainTextEdit *>(widget);
+            const bool button = qobject_cast<QAbstractButton *>(widget);
+            const QPalette &palette = widget->palette();
+            return std::pair {palette.color(box          ? QPalette::Base
+                                                : button ? QPalette::Button
+                                                         : QPalette::Window),
+                              palette.color(box          ? QPalette::Text
+                                                : button ? QPalette::ButtonText
+                                                         : QPalette::WindowText)};
+        };
+        QVERIFY(controls.client->findChild<QWidget *>(control));
+        QTRY_COMPARE(colours(controls), colours(reference));
+        const auto [back, text] = colours(controls);
         const double ratio = contrastRatio(back, text);
         QVERIFY2(ratio >= 4.5,
                  qPrintable(QStringLiteral("%1 on %2: %3:1")
