@@ -42,6 +42,9 @@ if [[ ! -s $kernel/modules.list ]]; then
     (cd "$kernel" && apt-get -qq download "$name" 2>&1 | { grep -v unsandboxed || true; }) \
         || { echo "FAIL: apt-get download $name"; exit 1; }
     dpkg-deb -x "$kernel"/*.deb "$kernel/root" && rm "$kernel"/*.deb
+    # Debian 13's kernel keeps its modules under /usr/lib, which a merged /usr
+    # also reaches as /lib, where depmod and modprobe look.
+    [[ -e $kernel/root/lib || ! -d $kernel/root/usr/lib ]] || ln -s usr/lib "$kernel/root/lib"
     version=$(ls "$kernel/root/lib/modules")
     image=$kernel/root/boot/vmlinuz-$version
     offset=$(grep -abo -m1 $'\xfd7zXZ\x00' "$image" | head -n1 | cut -d: -f1)
