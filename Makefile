@@ -81,8 +81,9 @@ run: build
 demo: build
 	$(BUILD_DIR)/programs/quadrelink-demo/quadrelink-demo
 
+# CTEST_ARGS: more ctest options, e.g. CTEST_ARGS='-R tst_vm'.
 test: build
-	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
 # The Windows program, cross-built: build-windows/quadrelink-<version>-windows-x64.zip.
 # Qt for Windows is built first from Debian's qt6-base source and the Qt
