@@ -48,6 +48,8 @@ public:
     void announce(const QString &message);
 
 private:
+    // What tells the messages: the client area itself, or before Qt 6.8 a
+    // speaker inside it.
     QWidget *m_speaker;
 };
 

@@ -106,8 +106,15 @@ void Form1::connectHandlers()
     connect(&m_reapply, &SettingsReapply::portStateShown, this, [this](bool open) {
         // Said once as it changes, after a choice in the boxes or when
         // the device goes away; not at start-up, before the window shows.
-        if (showPortState(*m_controls.Shape1, *m_controls.Combo1[0], open) && isVisible())
-            m_announcer.announce(m_controls.Combo1[0]->accessibleDescription());
+        QComboBox &portBox = *m_controls.Combo1[0];
+        bool toldByFocus = false;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+        // Qt 6.8 tells a screen reader the new description of the focused
+        // box, which it says: announced too, the state would be said twice.
+        toldByFocus = portBox.hasFocus() || (portBox.lineEdit() && portBox.lineEdit()->hasFocus());
+#endif
+        if (showPortState(*m_controls.Shape1, portBox, open) && isVisible() && !toldByFocus)
+            m_announcer.announce(portBox.accessibleDescription());
     });
 
     connect(m_controls.mnu_prog, &QAction::triggered, this, &Form1::mnu_prog_Click);

@@ -26,14 +26,15 @@ MENU = "menu"
 
 # (what the operator does, keys, what Orca must say after them: a pattern, or
 # None for silence while the row's seconds pass; a pattern it must not say)
-# The keypad keys are Orca's desktop layout: KP_Enter "where am I",
+# Orcas differ in wording only: "push button" or "button", and a full stop after
+# the role or not. The keypad keys are Orca's desktop layout: KP_Enter "where am I",
 # Insert+KP_Home the first line of flat review, KP_Page_Up the next line.
 STEPS = [
     ("the focus starts in the port box, with its state",
-     [], r"COM port number editable combo box\. 1\. port open", None),
+     [], r"COM port number editable combo box\.? 1\. port open", None),
     ("Tab to Run, past the parity letter and its word", ["Tab"] * 5,
-     r"Parity \(odd/even\) editable combo box\. n\. none\..*Run polling push button", None),
-    ("Space starts polling; Tab to Stop", ["space", "Tab"], r"Stop polling push button", None),
+     r"Parity \(odd/even\) editable combo box\.? n\. none\..*Run polling (push )?button", None),
+    ("Space starts polling; Tab to Stop", ["space", "Tab"], r"Stop polling (push )?button", None),
     ("polling on, nothing pressed: no reading and no blank is spoken by itself",
      [], None, r"."),
     ("F5 says the distance", ["F5"], r"Absolute distance: " + DISTANCE, r"no reading"),
@@ -44,11 +45,11 @@ STEPS = [
      r"Response: E01", MODEL),
     ("Out with ID: the answer is said without another key",
      ["shift+Tab", "ctrl+a", "I", "D", "Tab", "space"], r"Response: " + MODEL, None),
-    ("Tab back to the port box", ["Tab"], r"COM port number editable combo box\. 1\. port open",
+    ("Tab back to the port box", ["Tab"], r"COM port number editable combo box\.? 1\. port open",
      None),
     ("Down chooses port 2, which does not open: said once", ["Down"], r"port closed", None),
     ("where am I keeps the box's name and its state", ["KP_Enter"],
-     r"COM port number editable combo box\. 2\. port closed", None),
+     r"COM port number editable combo box\.? 2\. port closed", None),
     ("Up chooses port 1 again", ["Up"], r"port open", None),
     ("About from the menu", [MENU, "Return"], r"About panel shown", None),
     ("flat review reads the About texts, not what they cover",
