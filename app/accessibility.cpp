@@ -186,12 +186,45 @@ private:
 // label beside it; the window's captions ("COM", "rate") are too terse to stand
 // alone, so a settings box carries its own name on every platform. Its value
 // is the text it shows, announced by the box itself when a choice changes it.
-class SettingsBoxAccessible final : public QAccessibleWidget
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+using ValueAttributes = QAccessibleAttributesInterface;
+#else
+struct ValueAttributes
+{ };
+#endif
+
+class SettingsBoxAccessible final
+    : public QAccessibleWidget
+    , public ValueAttributes
 {
 public:
     explicit SettingsBoxAccessible(QComboBox *box)
         : QAccessibleWidget(box, QAccessible::ComboBox)
     { }
+
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    // Qt 6.8 gives the focus to the box, not to its text field, and a screen
+    // reader then takes the box's value from its "valuetext" attribute: it
+    // finds no field in the box and would say the box's name twice instead.
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::AttributesInterface)
+            return static_cast<QAccessibleAttributesInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QList<QAccessible::Attribute> attributeKeys() const override
+    {
+        return {QAccessible::Attribute::Custom};
+    }
+    QVariant attributeValue(QAccessible::Attribute key) const override
+    {
+        if (key != QAccessible::Attribute::Custom)
+            return {};
+        QHash<QString, QString> custom;
+        custom.insert(QStringLiteral("valuetext"), box()->currentText());
+        return QVariant::fromValue(custom);
+    }
+#endif
 
     QString text(QAccessible::Text kind) const override
     {
@@ -223,7 +256,10 @@ public:
     }
 
 private:
-    QComboBox *box() const { return static_cast<QComboBox *>(object()); }
+    QComboBox *box() const
+    {
+        return static_cast<QComboBox *>(object());
+    }
 };
 
 // The window's client area. A control that a shown sibling stacked above it

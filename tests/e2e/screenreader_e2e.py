@@ -26,9 +26,10 @@ MENU = "menu"
 
 # (what the operator does, keys, what Orca must say after them: a pattern, or
 # None for silence while the row's seconds pass; a pattern it must not say)
-# Orcas differ in wording only: "push button" or "button", and a full stop after
-# the role or not. The keypad keys are Orca's desktop layout: KP_Enter "where am I",
-# Insert+KP_Home the first line of flat review, KP_Page_Up the next line.
+# Orcas differ in wording only: "push button" or "button", a full stop after
+# the role or not, and a place in a list said or not. The keypad keys are
+# Orca's desktop layout: KP_Enter "where am I", Insert+KP_Home the first line
+# of flat review, KP_Page_Up the next line.
 STEPS = [
     ("the focus starts in the port box, with its state",
      [], r"COM port number editable combo box\.? 1\. port open", None),
@@ -49,7 +50,7 @@ STEPS = [
      None),
     ("Down chooses port 2, which does not open: said once", ["Down"], r"port closed", None),
     ("where am I keeps the box's name and its state", ["KP_Enter"],
-     r"COM port number editable combo box\.? 2\. port closed", None),
+     r"COM port number editable combo box\.? 2\.( \d+ of \d+\.)? port closed", None),
     ("Up chooses port 1 again", ["Up"], r"port open", None),
     ("About from the menu", [MENU, "Return"], r"About panel shown", None),
     ("flat review reads the About texts, not what they cover",
