@@ -107,8 +107,7 @@ void SerialPortComm::setPortOpen(bool open)
     // Locked with flock() on the port's own handle (a descriptor on Unix, a
     // HANDLE elsewhere), so that programs that look only for that see it taken.
     if (!claim.lockOpenDevice(qintptr(m_port.handle()))) {
-        m_port.close();
-        m_port.clearError();
+        closePort();
         throw CommError(CommErrorCode::OpenFailed,
                         QStringLiteral("Port %1 is in use: %2 was locked meanwhile")
                             .arg(m_commPort)
