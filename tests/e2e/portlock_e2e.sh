@@ -17,6 +17,8 @@
 # Exits 77 (skipped) when Xvfb, xdotool, python3, strace or a private mount
 # namespace are missing.
 set -euo pipefail
+# A command that fails outside a check ends the script: say which.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (status $?)"' ERR
 
 here=$(cd "$(dirname "$0")" && pwd)
 program=$1 sim=$2 closewindow=$3 work=$4
