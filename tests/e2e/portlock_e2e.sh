@@ -176,7 +176,11 @@ for entry in "${signal_rows[@]}"; do
         tracer_pid=$!
         pids+=("$tracer_pid")
         wait_for 60 pgrep -P "$tracer_pid" >/dev/null || { fail "the program did not start"; stop_sensor; continue; }
-        program_pid=$(pgrep -P "$tracer_pid")
+        program_pid=$(pgrep -P "$tracer_pid") || {
+            fail "the program ended at start: $(tail -n 5 "$run/program.out" "$run/strace.log" 2>&1)"
+            stop_sensor
+            continue
+        }
         window=$(timeout 120 xdotool search --all --sync --pid "$program_pid" --name "Quadrelink v.1.00" | head -n1) || true
         [[ -n $window ]] || fail "no window"
         xdotool windowfocus --sync "$window" key ctrl+a type x
