@@ -26,8 +26,9 @@ PACKAGES += dbus at-spi2-core python3-pyatspi orca speech-dispatcher \
 # unpack its image.
 PACKAGES += qemu-system-x86 busybox-static kmod xz-utils
 # ...and what the port-lock test plants and watches with: python3 sends the
-# signal patterns and holds the device, strace sees every open of the port.
-PACKAGES += python3 strace
+# signal patterns and holds the device, strace sees every open of the port and
+# pgrep finds the program under it.
+PACKAGES += python3 strace procps
 
 # What `make bench` needs besides PACKAGES: perf places the probe that times the
 # reply delay (without it that one figure is left out), python3 runs the driver.

@@ -175,12 +175,16 @@ for entry in "${signal_rows[@]}"; do
             -e signal=TERM,INT,HUP "$program" >"$run/program.out" 2>&1 &
         tracer_pid=$!
         pids+=("$tracer_pid")
-        wait_for 60 pgrep -P "$tracer_pid" >/dev/null || { fail "the program did not start"; stop_sensor; continue; }
-        program_pid=$(pgrep -P "$tracer_pid") || {
-            fail "the program ended at start: $(tail -n 5 "$run/program.out" "$run/strace.log" 2>&1)"
+        # strace forks short-lived children of its own to probe the kernel
+        # before it starts the program: the program is the child that runs
+        # under the program's name.
+        traced() { pgrep -P "$tracer_pid" -x "$(basename "$program" | cut -c1-15)"; }
+        wait_for 60 traced >/dev/null || {
+            fail "the program did not start: $(tail -n 5 "$run/program.out" "$run/strace.log" 2>&1)"
             stop_sensor
             continue
         }
+        program_pid=$(traced)
         window=$(timeout 120 xdotool search --all --sync --pid "$program_pid" --name "Quadrelink v.1.00" | head -n1) || true
         [[ -n $window ]] || fail "no window"
         xdotool windowfocus --sync "$window" key ctrl+a type x
