@@ -83,5 +83,6 @@ demo_pid=$!
 pids+=("$demo_pid")
 wait_for 30 grep -q "port opened" "$work/sim.err" || { echo "FAIL: the port was not opened"; exit 1; }
 
-"$python" "$here/screenreader_e2e.py" --demo-pid "$demo_pid" --log "$work/protocol.log" \
+# (bench/alt-tap drives the same session with a driver of its own.)
+"$python" "${QUADRELINK_SCREENREADER_DRIVER:-$here/screenreader_e2e.py}" --demo-pid "$demo_pid" --log "$work/protocol.log" \
     --facts "$facts"
