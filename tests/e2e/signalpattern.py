@@ -52,7 +52,7 @@ def main():
                 signal.signal(s, signal.SIG_DFL)
             os.execvp(command[0], command)
 
-    deadline = time.monotonic() + 30
+    deadline = time.monotonic() + 120  # reached only by a program that never opens
     while not names(lockfile, pid):
         if time.monotonic() > deadline or os.waitpid(pid, os.WNOHANG) != (0, 0):
             print("status never-opened")
