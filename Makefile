@@ -45,7 +45,7 @@ WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix ninja-build wine wine64 tesseract
 SHELL := /bin/bash
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: all deps bench-deps build run demo test fresh-check test-sanitize fuzz bench format clean \
+.PHONY: all deps bench-deps build run demo test check fresh-check test-sanitize fuzz bench format clean \
         windows
 
 all: build
@@ -85,6 +85,12 @@ demo: build
 # CTEST_ARGS: more ctest options, e.g. CTEST_ARGS='-R tst_vm'.
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+# The fast tier, for every change while working: the unit, window and
+# integration tests (no X server, screen reader, virtual machine or Wine).
+# `make test` is the whole suite.
+check: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -L '^(unit|gui|integration)$$' $(CTEST_ARGS)
 
 # The Windows program, cross-built: build-windows/quadrelink-<version>-windows-x64.zip.
 # Qt for Windows is built first from Debian's qt6-base source and the Qt
@@ -154,7 +160,7 @@ package: build
 # BENCH_POLL_S=10 BENCH_REPLY_S=5 BENCH_HANGUP_S=3 make bench
 bench: bench-deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target quadrelink-demo quadrelink-sim \
-	    quadrelink-bench-floor quadrelink-bench-facts launchmapped
+	    quadrelink-bench-floor quadrelink-window-facts launchmapped
 	python3 bench/run_bench.py $(BUILD_DIR)
 
 format:

@@ -1,5 +1,8 @@
 #include "eventfilters.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QWidget>
 
@@ -56,6 +59,24 @@ bool WheelOnlyWithFocus::eventFilter(QObject *, QEvent *event)
         return false;
     event->ignore();
     return true;
+}
+
+MenuBarKeepsAltOpen::MenuBarKeepsAltOpen(QMenuBar *bar)
+    : QObject(bar)
+    , m_bar(bar)
+{
+    // The menu bar learns of Alt from the event that asks whether a shortcut
+    // is overridden, sent to the widget with the focus and up to the window:
+    // only a filter on the application sees it before the menu bar does.
+    qApp->installEventFilter(this);
+}
+
+bool MenuBarKeepsAltOpen::eventFilter(QObject *, QEvent *event)
+{
+    if (event->type() != QEvent::ShortcutOverride || !m_bar->hasFocus())
+        return false;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    return key->key() == Qt::Key_Alt && key->timestamp() == 0;
 }
 
 } // namespace quadrelink

@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+class QMenuBar;
 class QWidget;
 
 namespace quadrelink {
@@ -47,6 +48,26 @@ protected:
 
 private:
     QWidget *m_box;
+};
+
+// Keeps the menu bar open that Alt opened while a screen reader runs. Qt's
+// accessibility bridge holds every key back until the screen reader has seen
+// it, then delivers a copy (without the key's time): when Alt's press and
+// release both came before their copies, the copied Alt would close the menu
+// bar at once. A copy is told from an operator's second Alt by that missing
+// time; only Alt, and only while the menu bar has the keyboard.
+class MenuBarKeepsAltOpen final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MenuBarKeepsAltOpen(QMenuBar *bar);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QMenuBar *m_bar;
 };
 
 } // namespace quadrelink

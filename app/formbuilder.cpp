@@ -305,6 +305,7 @@ FormControls buildForm(QMainWindow &window)
 
     // The menu bar keeps the desktop's menu font, not the window's.
     window.menuBar()->setFont(QApplication::font("QMenuBar"));
+    new MenuBarKeepsAltOpen(window.menuBar());
     QAction *about = window.menuBar()->addAction(toQString(form::aboutMenu.caption));
     about->setObjectName(toQString(form::aboutMenu.control));
 

@@ -40,7 +40,7 @@ How each figure is taken:
              when perf cannot place the probe.
 
 Where "Run" is, the polling period, the reply delay and the distance query are
-not typed here: quadrelink-bench-facts reads them from the program (the button
+not typed here: quadrelink-window-facts reads them from the program (the button
 by its object name, the intervals and the query from the sensor dialogue), on
 the benchmark's own display.
 """
@@ -50,6 +50,7 @@ import json
 import os
 import platform
 import shutil
+import shlex
 import signal
 import statistics
 import subprocess
@@ -58,7 +59,7 @@ import time
 from pathlib import Path
 
 TICK_HZ = os.sysconf("SC_CLK_TCK")
-# Filled in from quadrelink-bench-facts by main().
+# Filled in from quadrelink-window-facts by main().
 POLL_PERIOD_MS = None
 REPLY_DELAY_MS = None
 RUN_BUTTON = None
@@ -286,11 +287,11 @@ def window_facts(facts_program):
     global POLL_PERIOD_MS, REPLY_DELAY_MS, RUN_BUTTON, DISTANCE_QUERY
     text = subprocess.run([str(facts_program)], capture_output=True, text=True, check=True,
                           timeout=60).stdout
-    facts = json.loads(text.strip().splitlines()[-1])
+    facts = dict(word.split("=", 1) for word in shlex.split(text))
     POLL_PERIOD_MS = float(facts["polling_period_ms"])
     REPLY_DELAY_MS = float(facts["distance_reply_delay_ms"])
-    RUN_BUTTON = tuple(str(v) for v in facts["run_centre"])
-    DISTANCE_QUERY = facts["distance_query"].rstrip("\r")
+    RUN_BUTTON = tuple(facts["run_centre"].split())
+    DISTANCE_QUERY = facts["distance_query"]
     log(f"\"{facts['run_button']}\" at {RUN_BUTTON[0]},{RUN_BUTTON[1]}; polling every "
         f"{POLL_PERIOD_MS:g} ms, reply read after {REPLY_DELAY_MS:g} ms")
 
@@ -607,7 +608,7 @@ def main():
         "sim": build / "programs/quadrelink-sim/quadrelink-sim",
         "floor": build / "bench/quadrelink-bench-floor",
         "launcher": build / "bench/launchmapped",
-        "facts": build / "bench/quadrelink-bench-facts",
+        "facts": build / "bench/quadrelink-window-facts",
     }
     for name, path in paths.items():
         if not path.exists():

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QTest>
 
 using namespace quadrelink;
@@ -116,6 +117,21 @@ private slots:
         QVERIFY(m_form->timer(4).Enabled());
         m_comm->receive(QStringLiteral("SN\r12345\r"));
         QTRY_COMPARE(m_form->controls().Label6->text(), QStringLiteral("12345"));
+
+        // Alt opens the menu bar, and stays open when a screen reader's bridge
+        // delivers its copies of the press and release afterwards (to the
+        // widget the keys went to, without their time); Return shows About.
+        QWidget *out = QApplication::focusWidget();
+        QTest::keyPress(out, Qt::Key_Alt, Qt::AltModifier);
+        QTest::keyRelease(out, Qt::Key_Alt);
+        QVERIFY(m_form->menuBar()->hasFocus());
+        QCoreApplication::postEvent(out,
+                                    new QKeyEvent(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier));
+        QCoreApplication::postEvent(out, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Alt, {}));
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(m_form->menuBar()->hasFocus());
+        press(Qt::Key_Return);
+        QVERIFY(m_form->controls().Frame1[1]->isVisible());
     }
 
 private:

@@ -46,7 +46,7 @@ private slots:
 
         m_window.form->controls().Command2->click();
         const qint64 atStop = sensor->receivedLineCount();
-        QTest::qWait(600);
+        idle(600); // a window of three polling periods with no query in it
         QCOMPARE(sensor->receivedLineCount(), atStop);
     }
 

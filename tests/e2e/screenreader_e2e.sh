@@ -5,13 +5,13 @@
 # session and AT-SPI bus. screenreader_e2e.py then presses keys and checks
 # what Orca said, read from speech-dispatcher's protocol log.
 #
-# usage: screenreader_e2e.sh DEMO SIM WORKDIR
+# usage: screenreader_e2e.sh DEMO SIM WORKDIR FACTS   (FACTS: the build's window-facts)
 # Exits 77 (skipped) when Orca cannot start here (it, speech-dispatcher,
 # Xvfb, D-Bus or the AT-SPI bus missing or not starting): then nothing was
 # checked.
 set -euo pipefail
 
-demo=$1 sim=$2 work=$3
+demo=$1 sim=$2 work=$3 facts=$4
 here=$(cd "$(dirname "$0")" && pwd)
 # Debian's Python, which holds pyatspi; a python3 earlier in PATH may not.
 python=/usr/bin/python3
@@ -83,4 +83,6 @@ demo_pid=$!
 pids+=("$demo_pid")
 wait_for 30 grep -q "port opened" "$work/sim.err" || { echo "FAIL: the port was not opened"; exit 1; }
 
-"$python" "$here/screenreader_e2e.py" --demo-pid "$demo_pid" --log "$work/protocol.log"
+# (bench/alt-tap drives the same session with a driver of its own.)
+"$python" "${QUADRELINK_SCREENREADER_DRIVER:-$here/screenreader_e2e.py}" --demo-pid "$demo_pid" --log "$work/protocol.log" \
+    --facts "$facts"

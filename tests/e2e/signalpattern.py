@@ -18,6 +18,7 @@ Patterns:
 import os
 import pty
 import signal
+import subprocess
 import sys
 import time
 
@@ -51,7 +52,7 @@ def main():
                 signal.signal(s, signal.SIG_DFL)
             os.execvp(command[0], command)
 
-    deadline = time.monotonic() + 30
+    deadline = time.monotonic() + 120  # reached only by a program that never opens
     while not names(lockfile, pid):
         if time.monotonic() > deadline or os.waitpid(pid, os.WNOHANG) != (0, 0):
             print("status never-opened")
@@ -59,7 +60,12 @@ def main():
         if pattern != "at-lock":
             time.sleep(0.05)
     if pattern != "at-lock":
-        time.sleep(1.0)  # the window is up and waiting for events
+        # The window is shown: the program's event loop runs and waits.
+        try:
+            subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid", str(pid)],
+                           stdout=subprocess.DEVNULL, timeout=60, check=False)
+        except subprocess.TimeoutExpired:
+            pass  # its end is then waited for below, and reported
 
     try:
         if pattern == "at-lock":

@@ -314,7 +314,7 @@ private slots:
         pty->hangUp();
         QVERIFY(lost.wait(5000));
         QVERIFY(!comm.PortOpen());
-        QTest::qWait(2000);
+        idle(2000);
         const double used = cpuSeconds() - before;
         qInfo("CPU from the hang-up to 2 s after the loss: %.3f s", used);
         QVERIFY2(used < 0.2, qPrintable(QStringLiteral("%1 s of CPU").arg(used)));

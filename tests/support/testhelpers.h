@@ -2,7 +2,9 @@
 
 // Small helpers shared by the tests.
 
+#include <QEventLoop>
 #include <QString>
+#include <QTimer>
 
 #include <string_view>
 
@@ -22,4 +24,14 @@ inline double cpuSeconds()
     const auto seconds
         = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Runs the event loop for a window of time measured (CPU, memory, silence)
+// without the 10 ms polling of QTest::qWait, so that CPU measured over it is
+// the program's own. Never a wait for something to happen: that is QTRY_*.
+inline void idle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
 }

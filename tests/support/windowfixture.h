@@ -5,13 +5,11 @@
 #include "simulatedsensor.h"
 #include "testhelpers.h"
 
-#include <QEventLoop>
 #include <QFile>
 #include <QHash>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QStringList>
-#include <QTimer>
 
 // A window whose port numbers reach simulated sensors on pseudo-terminals,
 // with the message box captured.
@@ -54,15 +52,6 @@ startSensor(const quadrelink::sim::SimulatedSensor::Options &options = {})
     if (!sensor->start())
         qFatal("cannot start a simulated sensor: %s", qPrintable(sensor->errorString()));
     return sensor;
-}
-
-// Runs the event loop for a while without the 10 ms polling of QTest::qWait,
-// so that CPU measured over it is the program's own.
-inline void idle(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 inline qint64 residentKiB()

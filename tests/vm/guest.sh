@@ -6,10 +6,13 @@
 # trace on the host's side (WORK/trace.log, seen through the shared root).
 # Prints a line per step and ends with status 0 when all held.
 #
-# usage: guest.sh QUADRELINK WORK
+# usage: guest.sh QUADRELINK WORK FACTS   (FACTS: the build's window-facts)
 set -uo pipefail
 
 program=$1 work=$2
+# Where the window's table puts things: tab stops, the boxes' lists, the
+# rectangles of the readout and the circle, the caption.
+source "$3"
 source "$(dirname "$0")/../e2e/common.sh"
 trace=$work/trace.log
 fail() {
@@ -17,17 +20,20 @@ fail() {
     exit 1
 }
 
-# The settings boxes' lists and where each box starts; the tab stops run
-# through the five boxes, Run, Stop, the command box and Out.
-lists=("1 2 3 4 5 6 7 8 9 10 11 12"
-    "110 300 600 1200 2400 4800 9600 14400 19200 28800 38400 57600 115200"
-    "n e o s m" "5 6 7 8" "1 2")
-current=(0 3 0 3 0)
-run_button=5 tab_stops=9 focus=0
+# The settings boxes' lists and where each box starts; where each control
+# is in the tab order, which starts in the port box.
+lists=() current=()
+for ((box = 0; ; box++)); do
+    items=box${box}_items start=box${box}_start
+    [[ -v $items ]] || break
+    lists+=("${!items}") current+=("${!start}")
+done
+read -ra stops <<<"$tab_stops"
+run_button=$(stop_of Command1) focus=0
 
 # Moves the focus with Tab to stop $1.
 tab_to() {
-    local presses=$((($1 - focus + tab_stops) % tab_stops))
+    local presses=$((($1 - focus + ${#stops[@]}) % ${#stops[@]}))
     ((presses == 0)) || xdotool key --delay 30 $(printf 'Tab %.0s' $(seq "$presses"))
     focus=$1
 }
@@ -42,7 +48,7 @@ choose() {
     local steps=$((index - current[box])) key=Down
     ((steps >= 0)) || { steps=$((-steps)) key=Up; }
     ((steps == 0)) && return
-    tab_to "$box"
+    tab_to "$(stop_of "Combo1_$box")"
     xdotool key --delay 30 $(printf "$key %.0s" $(seq "$steps"))
     current[box]=$index
 }
@@ -51,7 +57,7 @@ choose() {
 holds() { ls -l "/proc/$pid/fd" 2>/dev/null | grep -q " -> $1\( (deleted)\)\?\$"; }
 
 # The colour of the port-state circle in a screenshot of the window: the only
-# pure red (255,0,0) or green (0,192,0) in the port frame's corner. Reads the
+# pure red (255,0,0) or green (0,192,0) in the circle's rectangle. Reads the
 # XWD file: a big-endian header, a colour map, then 32-bit pixels (B G R x).
 shot=/tmp/window.xwd
 screenshot() { xwd -silent -id "$window" -out "$shot"; }
@@ -61,10 +67,12 @@ rows() {
     local start=$(($(header 0) + $(header 19) * 12)) line=$(header 12)
     od -An -v -tx1 -w"$line" -j $((start + $1 * line)) -N $((($2 - $1 + 1) * line)) "$shot"
 }
+read -r circle_x circle_y circle_w circle_h <<<"$circle_rect"
+read -r readout_x readout_y readout_w readout_h <<<"$readout_rect"
 circle() {
     screenshot || return 1
-    rows 20 120 | awk '{
-        for (x = 600; x * 4 + 3 <= NF; x++) {
+    rows "$circle_y" $((circle_y + circle_h - 1)) | awk -v from="$circle_x" -v to=$((circle_x + circle_w)) '{
+        for (x = from; x < to && x * 4 + 3 <= NF; x++) {
             rgb = $(x * 4 + 3) $(x * 4 + 2) $(x * 4 + 1)
             if (rgb == "ff0000") { print "red"; exit }
             if (rgb == "00c000") { print "green"; exit }
@@ -72,8 +80,11 @@ circle() {
     }'
 }
 circle_is() { [[ $(circle) == "$1" ]]; }
-# The distance readout's pixels (Label2: 224,32 to 391,71 below the menu bar).
-readout() { screenshot && rows 51 90 | cut -c $((224 * 12 + 1))-$((392 * 12)) | md5sum; }
+# The distance readout's pixels.
+readout() {
+    screenshot && rows "$readout_y" $((readout_y + readout_h - 1)) |
+        cut -c $((readout_x * 12 + 1))-$(((readout_x + readout_w) * 12)) | md5sum
+}
 
 queries() { grep -c ' ad$' "$work/sensor$1.log" 2>/dev/null || true; }
 # $1 more queries reach the sensor on port $2 from now on.
@@ -94,7 +105,7 @@ started=$SECONDS
 env --default-signal=INT,HUP,TERM "$program" >/tmp/quadrelink.out 2>&1 &
 pid=$!
 pids+=("$pid")
-window=$(timeout 120 xdotool search --all --sync --onlyvisible --pid "$pid" --name 'Quadrelink v' | head -n1)
+window=$(timeout 120 xdotool search --all --sync --onlyvisible --pid "$pid" --name "$(caption_pattern)" | head -n1)
 [[ -n $window ]] || fail "no window"
 xdotool windowfocus --sync "$window"
 echo "window after $((SECONDS - started)) s; circle $(circle) on port 1 (nothing there)"
@@ -192,7 +203,7 @@ wait_for 60 circle_is red || fail "the circle stays $(circle) after the unplug"
 red=$(date +%s%N)
 [[ ! -e /run/lock/LCK..ttyUSB0 ]] || fail "the lock file remains after the unplug"
 ticks=$(cpu_ticks)
-sleep 3
+sleep 3 # a window of time measured, not a wait for the program
 ticks=$(($(cpu_ticks) - ticks))
 # A loop on the dead descriptor takes the whole CPU: 300 ticks in 3 s.
 ((ticks < 150)) || fail "the program took $ticks CPU ticks in 3 s after the unplug"

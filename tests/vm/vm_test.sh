@@ -10,12 +10,13 @@
 # QEMU's trace of what the guest programmed into the devices goes to
 # WORKDIR/trace.log, which the guest reads through the shared root.
 #
-# usage: vm_test.sh QUADRELINK SIM WORKDIR KERNELDIR
+# usage: vm_test.sh QUADRELINK SIM WORKDIR KERNELDIR FACTS
 # KERNELDIR keeps the unpacked kernel between runs. Exits 77 (skipped) only
 # when QEMU is missing or cannot start a machine at all.
 set -euo pipefail
 
 program=$(realpath "$1") sim=$2 work=$(realpath -m "$3") kernel=$(realpath -m "$4")
+facts=$(realpath "$5")
 here=$(cd "$(dirname "$0")" && pwd)
 qemu=qemu-system-x86_64
 
@@ -98,7 +99,7 @@ monitor() { echo "$*" >"$work/monitor.in"; }
 
 "$qemu" -accel tcg,tb-size=128 -m 512 -nodefaults -no-user-config -display none -no-reboot \
     -kernel "$kernel/vmlinux" -initrd "$work/initramfs.cpio" \
-    -append "console=hvc0 quiet panic=-1 GUEST_SCRIPT=$here/guest.sh GUEST_ARGS=$program,$work" \
+    -append "console=hvc0 quiet panic=-1 GUEST_SCRIPT=$here/guest.sh GUEST_ARGS=$program,$work,$facts" \
     -chardev pipe,id=mon,path="$work/monitor" -mon chardev=mon \
     -device virtio-serial-pci -chardev file,id=con,path="$work/console.log" \
     -device virtconsole,chardev=con \

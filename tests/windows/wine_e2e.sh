@@ -13,11 +13,13 @@
 # so COM1 is mapped to the sensor before the program first starts, and the real
 # devices are /dev/null here in any case.
 #
-# usage: wine_e2e.sh ZIP SIM WORKDIR
+# usage: wine_e2e.sh ZIP SIM WORKDIR FACTS   (FACTS: the build's window-facts)
 # Exits 77 (skipped) only when Wine cannot start at all.
 set -euo pipefail
 
 zip=$(realpath "$1") sim=$2 work=$3
+# Where the window's table puts things: the tab order, the boxes, the caption.
+source "$4"
 here=$(cd "$(dirname "$0")" && pwd)
 for tool in wine wineserver x86_64-w64-mingw32-gcc-posix Xvfb xdotool xwd xprop tesseract python3; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (make windows installs it)"; exit 1; }
@@ -79,7 +81,7 @@ start_program() {
     program_pid=$!
     pids+=("$program_pid")
     window=$(timeout 60 xdotool search --sync --all --onlyvisible --pid "$program_pid" \
-        --name "Quadrelink v.1.00" | head -n1) || true
+        --name "$(caption_pattern)" | head -n1) || true
     [[ -n $window ]] || fail "no window with the caption appeared"
     to_front "$window"
 }
@@ -95,7 +97,7 @@ first_pid=$program_pid first_window=$window
 # The window as it opens: the caption with the maker, the version, today's
 # date and weekday (C locale: English); the icon; the circle green on COM1.
 caption=$(xdotool getwindowname "$window")
-[[ $caption == "Velmorantix       Quadrelink v.1.00             Today:"*"   $(date +%A)" ]] ||
+[[ $caption == "$caption_start"*"   $(date +%A)" ]] ||
     fail "caption: '$caption'"
 echo "window: '$caption'"
 # ICON1 is mostly dark blue (22,48,96); Wine's stand-in icon is not.
@@ -118,17 +120,24 @@ wait_for 10 is_green "$window" || fail "back to COM1: the circle is not green: $
 wait_for 10 count_at_least 2 opened || fail "back to COM1: the sensor saw no open"
 echo "COM1 again: circle $(circle "$window"), the sensor saw the port opened"
 
-# Run (five tabs on from the port box): the distance the sensor sends shows in
+# Run (tabs on from the port box): the distance the sensor sends shows in
 # the readout box; the readout goes blank at each tick, so it is read until it
 # shows digits.
-keys Tab Tab Tab Tab Tab space
+keys $(tabs Combo1_0 Command1) space
 wait_for 10 count_at_least 5 commands ad || fail "Run: $(commands ad) distance queries reached the sensor"
-readout() { read_window text "$window" eng 226 50 162 36 0123456789; }
+# OCR reads inside the readout's border, and the response line with a margin
+# around it (the regions measured to read best under Wine, whose menu bar
+# differs from Qt's own on X11 by a pixel or two).
+read -r x y w h <<<"$readout_rect"
+readout_inside="$((x + 2)) $((y - 1)) $((w - 5)) $((h - 3))"
+read -r x y w h <<<"$response_rect"
+response_around="$((x - 4)) $((y - 12)) $((w + 7)) $((h + 18))"
+readout() { read_window text "$window" eng $readout_inside 0123456789; }
 shows_distance() { grep -qx "$distance" <<<"$(readout)"; }
 wait_for 20 shows_distance || fail "Run: the sensor sent $distance, the readout shows '$(readout | tr '\n' /)'"
 echo "Run: $(commands ad) queries, the sensor sent $distance, the readout shows $distance"
 # Stop (the next button), so that the commands' answers are not read by polling.
-keys Tab space
+keys $(tabs Command1 Command2) space
 stopped() { local before; before=$(commands ad); sleep 1; (($(commands ad) == before)); }
 wait_for 10 stopped || fail "Stop: the queries go on"
 
@@ -136,7 +145,7 @@ wait_for 10 stopped || fail "Stop: the queries go on"
 # Out reads the answer once, 150 ms after sending; an answer that Wine hands
 # over later is not shown (as designed), so Out is pressed again, as a person
 # would, up to five times.
-response() { read_window text "$window" eng 108 190 620 42 ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-; }
+response() { read_window text "$window" eng $response_around ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-; }
 shows() { grep -qx -- "$1" <<<"$(response)"; }
 out_until_shows() {
     local attempt
@@ -146,22 +155,22 @@ out_until_shows() {
     done
     return 1
 }
-keys Tab ctrl+a z z Tab
+keys $(tabs Command2 Text1) ctrl+a z z $(tabs Text1 Command3)
 out_until_shows E01 || fail "Out zz: the response box shows '$(response | tr '\n' /)', not E01"
 count_at_least 1 commands zz || fail "Out: zz did not reach the sensor"
 echo "Out zz: the response box shows E01"
-keys shift+Tab ctrl+a I D Tab
+keys $(tabs Command3 Text1 shift+Tab) ctrl+a I D $(tabs Text1 Command3)
 out_until_shows UC1000-30GM-IUR2-K-V15 ||
     fail "Out ID: the response box shows '$(response | tr '\n' /)'"
 count_at_least 1 commands ID || fail "Out: ID did not reach the sensor"
 echo "Out ID: the response box shows UC1000-30GM-IUR2-K-V15 ($(commands ID) ID sent)"
 
-# A baud rate the serial control refuses, typed into the baud box (seven tabs
-# back from Out), applies with the next choice from a list (the parity box's
+# A baud rate the serial control refuses, typed into the baud box (tabs back
+# from Out), applies with the next choice from a list (the parity box's
 # next entry): the message box says «Недопустимо»; OK closes it and the port
 # is open again with the last good settings.
-keys shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab
-keys ctrl+a 1 2 3 4 5 Tab Down
+keys $(tabs Command3 Combo1_1 shift+Tab)
+keys ctrl+a 1 2 3 4 5 $(tabs Combo1_1 Combo1_2) Down
 message_box() { xdotool search --onlyvisible --pid "$first_pid" | grep -vx "$window" | head -n1; }
 has_message_box() { [[ -n $(message_box) ]]; }
 wait_for 10 has_message_box || fail "baud 12345: no message box"
