@@ -49,8 +49,8 @@ public:
     [[nodiscard]] static QString lockFilePath(const QString &device);
 
 private:
-    [[maybe_unused]] bool takeLockFile();
-    [[maybe_unused]] void releaseLockFile();
+    bool takeLockFile();
+    void releaseLockFile();
 
     QString m_holder;
     QString m_lockFile;

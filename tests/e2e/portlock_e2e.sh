@@ -14,8 +14,10 @@
 # signal.
 #
 # usage: portlock_e2e.sh QUADRELINK SIM CLOSEWINDOW WORKDIR
-# QUADRELINK_PORTLOCK_ROWS (a regular expression) picks rows by name@planted;
-# QUADRELINK_TOGGLED_STARTS sets the starts of the toggled-lock row.
+# QUADRELINK_PORTLOCK_ROWS (a regular expression) picks rows by name@planted
+# (name@signal for the signal rows);
+# QUADRELINK_TOGGLED_STARTS and QUADRELINK_TOGGLED_CHANGES set the starts and
+# the settings changes of the toggled-lock row.
 # Exits 77 (skipped) when Xvfb, xdotool, python3, strace or a private mount
 # namespace are missing.
 set -euo pipefail
@@ -80,9 +82,10 @@ gone_pid() { true & local pid=$!; wait "$pid"; echo "$pid"; }
 # What holds the port; who runs the program; when the hold is planted: before
 # the start, the moment the program has looked at the lock paths (stopped at
 # its first flock()), the moment its own lock vanishes in a settings change, or
-# all along, the lock path toggled (toggled-starts starts); what the program
-# must do.
+# all along, the lock path toggled (toggled_starts starts, then
+# toggled_changes settings changes); what the program must do.
 toggled_starts=${QUADRELINK_TOGGLED_STARTS:-50}
+toggled_changes=${QUADRELINK_TOGGLED_CHANGES:-50}
 holders=(
     "stale-own-lock          operator start    opens"
     "reused-pid-own-lock     operator start    opens"
@@ -295,18 +298,47 @@ for entry in "${holders[@]}"; do
     before=$(describe_lock)
 
     if [[ $planted == toggled ]]; then
-        frozen=0
+        frozen=0 ignored=0
+        # Frozen: no window, or the window does not close when asked twice;
+        # a close that needs asking twice is counted apart.
+        ended() { ! kill -0 "$program_pid" 2>/dev/null; }
+        close_or_count() {
+            if [[ -n $window ]]; then
+                "$closewindow" "$window"
+                wait_for 60 ended && return
+                "$closewindow" "$window"
+                wait_for 60 ended && ignored=$((ignored + 1)) && return
+            fi
+            frozen=$((frozen + 1))
+            kill -KILL "$program_pid" 2>/dev/null || true
+        }
         for ((start = 1; start <= toggled_starts; start++)); do
             start_program "$runs_as"
             window=$(find_window) || true
-            if [[ -z $window ]] || ! close_window "$window"; then
-                frozen=$((frozen + 1))
-                kill -KILL "$program_pid" 2>/dev/null || true
-            fi
+            close_or_count
             wait "$program_pid" 2>/dev/null || true
         done
+        # Settings changes, each closing the port and opening it again; each
+        # apply looks at the lock path, which the trace shows.
+        start_program "$runs_as" strace --seccomp-bpf -f -o "$work/strace.log" \
+            -e trace=openat,newfstatat
+        window=$(find_window) || true
+        looks() { grep -c 'LCK\.\.ttyS0"' "$work/strace.log" || true; }
+        more_looks() { (($(looks) > $1)); }
+        if [[ -n $window ]] && xdotool windowfocus --sync "$window" key Tab; then
+            for ((change = 0; change < toggled_changes; change++)); do
+                seen=$(looks)
+                xdotool key "$( ((change % 2)) && echo Up || echo Down)"
+                wait_for 60 more_looks "$seen" || break
+            done
+            ((change == toggled_changes)) || fail "frozen at settings change $((change + 1))"
+        fi
+        close_or_count
+        wait "$program_pid" 2>/dev/null || true
+        wait "$tracer_pid" 2>/dev/null || true
         ((frozen == 0)) || fail "$frozen of $toggled_starts starts frozen"
-        echo "holder $row: $toggled_starts starts, $frozen frozen"
+        echo "holder $row: $toggled_starts starts, $frozen frozen, $ignored closed only when asked twice;" \
+            "$change of $toggled_changes settings changes"
         kill "$holder_pid" 2>/dev/null || true
         wait "$holder_pid" 2>/dev/null || true
         stop_sensor
@@ -392,6 +424,7 @@ signal_rows=(
 )
 for entry in "${signal_rows[@]}"; do
     read -r row expected <<<"$entry"
+    [[ $row@signal =~ ${QUADRELINK_PORTLOCK_ROWS:-.} ]] || continue
     run=$work/signal-$row
     mkdir -p "$run"
     start_sensor "$run"
