@@ -135,7 +135,7 @@ test-sanitize: deps
 # libFuzzer targets (clang), each run for FUZZ_SECONDS; a crash fails.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := fuzz_extractreply fuzz_linesettings fuzz_portnumber fuzz_sensormodel
+FUZZ_TARGETS := fuzz_extractreply fuzz_linesettings fuzz_lockfile fuzz_portnumber fuzz_sensormodel
 fuzz: deps
 	@command -v clang++ >/dev/null || { $(SUDO) apt-get update && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends clang libclang-rt-dev; }

@@ -3,6 +3,7 @@
 #include "commerror.h"
 #include "hangupwatch.h"
 #include "portclaim.h"
+#include "privatedevicename.h"
 
 namespace quadrelink {
 
@@ -40,6 +41,7 @@ SerialPortComm::~SerialPortComm()
 {
     if (m_port.isOpen())
         m_port.close();
+    m_claim.reset();
 }
 
 void SerialPortComm::setCommPort(qint16 port)
@@ -84,29 +86,34 @@ void SerialPortComm::setPortOpen(bool open)
     // Qt SerialPort would take another program's lock for stale and delete it
     // (a UUCP lock, an old one of its own kind), would not see a flock() on the
     // device, and would block or read without end on a lock path that is a
-    // FIFO or a link to a device: the claim looks first, safely.
-    PortClaim claim(device);
-    if (!claim.holder().isEmpty())
+    // FIFO or a link to a device: the claim looks first, safely, and takes the
+    // device's lock file itself.
+    auto claim = std::make_unique<PortClaim>(device);
+    if (!claim->holder().isEmpty())
         throw CommError(
             CommErrorCode::OpenFailed,
-            QStringLiteral("Port %1 is in use: %2").arg(m_commPort).arg(claim.holder()));
-    m_port.setPortName(device);
+            QStringLiteral("Port %1 is in use: %2").arg(m_commPort).arg(claim->holder()));
+    // Qt's own lock file is then named after a name only this process knows,
+    // so Qt never meets one that someone else put there.
+    const PrivateDeviceName name(device);
+    m_port.setPortName(name.path());
     // Settings given to a closed port are applied inside open(), so the line
     // opens straight into them instead of running at Qt's defaults (9600 baud,
     // no parity, 1 stop bit) until they follow.
     applyLineSettings();
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    // QSerialPort takes the lock file and sets the device's exclusive-use flag;
-    // a port held that way by another program fails here.
+    // QSerialPort sets the device's exclusive-use flag; a port held that way by
+    // another program fails here.
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QString reason = m_port.errorString();
         m_port.clearError();
         throw CommError(CommErrorCode::OpenFailed,
                         QStringLiteral("Cannot open %1: %2").arg(device, reason));
     }
+    m_claim = std::move(claim);
     // Locked with flock() on the port's own handle (a descriptor on Unix, a
     // HANDLE elsewhere), so that programs that look only for that see it taken.
-    if (!claim.lockOpenDevice(qintptr(m_port.handle()))) {
+    if (!m_claim->lockOpenDevice(qintptr(m_port.handle()))) {
         closePort();
         throw CommError(CommErrorCode::OpenFailed,
                         QStringLiteral("Port %1 is in use: %2 was locked meanwhile")
@@ -119,12 +126,13 @@ void SerialPortComm::setPortOpen(bool open)
     m_port.setRequestToSend(false);
     m_port.clearError();
     platform::watchForHangUp(m_port, [this] { closeLostPort(); });
-    emit lockFileChanged(PortClaim::lockFilePath(device));
+    emit lockFileChanged(m_claim->lockFile());
 }
 
 void SerialPortComm::closePort()
 {
     m_port.close();
+    m_claim.reset();
     m_port.clearError();
     emit lockFileChanged(QString());
 }

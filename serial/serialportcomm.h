@@ -8,8 +8,11 @@
 #include <QSerialPort>
 
 #include <functional>
+#include <memory>
 
 namespace quadrelink {
+
+class PortClaim;
 
 // The serial control over a QSerialPort. Port numbers reach devices through the
 // injected map; line settings are checked by our own parser before the driver
@@ -55,6 +58,7 @@ private:
     void closeLostPort();
 
     QSerialPort m_port;
+    std::unique_ptr<PortClaim> m_claim; // the open port's lock, released after the close
     PortMap m_portMap;
     qint16 m_commPort = commDefaults.commPort;
     QString m_settingsText = QString::fromLatin1(commDefaults.settings);
