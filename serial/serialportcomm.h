@@ -52,7 +52,7 @@ private:
     void closePort();
     void applyLineSettings();
     void onErrorOccurred(QSerialPort::SerialPortError error);
-    void closeLostPort();
+    void closeLostPort(const QString &reason);
 
     QSerialPort m_port;
     PortMap m_portMap;
