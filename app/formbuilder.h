@@ -1,6 +1,6 @@
 #pragma once
 
-#include "accessibility.h"
+#include "readout.h"
 
 #include "serial/settingsapply.h"
 
