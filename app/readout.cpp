@@ -4,6 +4,19 @@
 
 namespace quadrelink {
 
+namespace {
+
+QString asSeen(QString text)
+{
+    for (QChar &character : text)
+        if (character.category() == QChar::Other_Control && character != u'\n'
+            && character != u'\t')
+            character = QChar::ReplacementCharacter;
+    return text;
+}
+
+} // namespace
+
 void Readout::showReading(const QString &text)
 {
     const QString told = reading();
@@ -11,7 +24,7 @@ void Readout::showReading(const QString &text)
     setText(text);
     if (text.isEmpty())
         return;
-    m_reading = text;
+    m_reading = asSeen(text);
     if (*m_reading == told)
         return;
     QAccessibleTextUpdateEvent event(this, 0, told, *m_reading);

@@ -20,6 +20,11 @@ public:
     using QLabel::QLabel;
 
     void showReading(const QString &text);
+    // The reading as a sighted operator sees it: a control character the device
+    // sent is drawn as a box for a character the font does not have, so it is
+    // read as the character that stands for one that cannot be shown, one for
+    // one. Raw, a NUL would cut the text short on its way to a screen reader,
+    // and a bell or an escape would reach it as a command.
     [[nodiscard]] QString reading() const { return m_reading.value_or(text()); }
 
 private:
