@@ -49,8 +49,6 @@ class SettingsBoxExtras final
 public:
     explicit SettingsBoxExtras(const QComboBox &box);
     ~SettingsBoxExtras();
-    SettingsBoxExtras(const SettingsBoxExtras &) = delete;
-    SettingsBoxExtras &operator=(const SettingsBoxExtras &) = delete;
 
     // What the box's interface_cast hands out for `type`; nullptr when Qt's own
     // answer stands.
