@@ -1,5 +1,7 @@
 #include "accessibility.h"
 
+#include "announcer.h"
+#include "readout.h"
 #include "shape.h"
 
 #include <QAbstractItemView>
@@ -186,45 +188,20 @@ private:
 // label beside it; the window's captions ("COM", "rate") are too terse to stand
 // alone, so a settings box carries its own name on every platform. Its value
 // is the text it shows, announced by the box itself when a choice changes it.
-#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-using ValueAttributes = QAccessibleAttributesInterface;
-#else
-struct ValueAttributes
-{ };
-#endif
-
-class SettingsBoxAccessible final
-    : public QAccessibleWidget
-    , public ValueAttributes
+class SettingsBoxAccessible final : public QAccessibleWidget
 {
 public:
     explicit SettingsBoxAccessible(QComboBox *box)
         : QAccessibleWidget(box, QAccessible::ComboBox)
+        , m_extras(*box)
     { }
 
-#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    // Qt 6.8 gives the focus to the box, not to its text field, and a screen
-    // reader then takes the box's value from its "valuetext" attribute: it
-    // finds no field in the box and would say the box's name twice instead.
     void *interface_cast(QAccessible::InterfaceType type) override
     {
-        if (type == QAccessible::AttributesInterface)
-            return static_cast<QAccessibleAttributesInterface *>(this);
+        if (void *extra = m_extras.interfaceCast(type))
+            return extra;
         return QAccessibleWidget::interface_cast(type);
     }
-    QList<QAccessible::Attribute> attributeKeys() const override
-    {
-        return {QAccessible::Attribute::Custom};
-    }
-    QVariant attributeValue(QAccessible::Attribute key) const override
-    {
-        if (key != QAccessible::Attribute::Custom)
-            return {};
-        QHash<QString, QString> custom;
-        custom.insert(QStringLiteral("valuetext"), box()->currentText());
-        return QVariant::fromValue(custom);
-    }
-#endif
 
     QString text(QAccessible::Text kind) const override
     {
@@ -256,10 +233,9 @@ public:
     }
 
 private:
-    QComboBox *box() const
-    {
-        return static_cast<QComboBox *>(object());
-    }
+    QComboBox *box() const { return static_cast<QComboBox *>(object()); }
+
+    SettingsBoxExtras m_extras;
 };
 
 // The window's client area. A control that a shown sibling stacked above it
@@ -312,34 +288,6 @@ private:
     }
 };
 
-// The speaker of Announcer: an object a screen reader speaks, with its name,
-// when it appears; never seen, never focused, and of no size, so that a
-// review of the screen passes it by. It stays shown: only its appearance is
-// told again, since showing and hiding a control would have the window laid
-// out anew at each message.
-class Speaker final : public QWidget
-{
-    Q_OBJECT
-
-public:
-    explicit Speaker(QWidget *parent)
-        : QWidget(parent)
-    {
-        setObjectName(QStringLiteral("speaker"));
-        setFocusPolicy(Qt::NoFocus);
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-        setFixedSize(0, 0);
-    }
-};
-
-class SpeakerAccessible final : public QAccessibleWidget
-{
-public:
-    explicit SpeakerAccessible(Speaker *speaker)
-        : QAccessibleWidget(speaker, QAccessible::Notification)
-    { }
-};
-
 QAccessibleInterface *formAccessible(const QString &, QObject *object)
 {
     if (!object || !object->isWidgetType())
@@ -348,8 +296,8 @@ QAccessibleInterface *formAccessible(const QString &, QObject *object)
         return new IndicatorAccessible(shape);
     if (auto *readout = qobject_cast<Readout *>(object))
         return new ReadoutAccessible(readout);
-    if (auto *speaker = qobject_cast<Speaker *>(object))
-        return new SpeakerAccessible(speaker);
+    if (QAccessibleInterface *own = announcerAccessible(object))
+        return own;
     auto *widget = static_cast<QWidget *>(object);
     if (auto *label = qobject_cast<QLabel *>(object);
         label && !label->text().isEmpty() && qobject_cast<QMessageBox *>(label->window()))
@@ -371,62 +319,16 @@ void describe(QWidget &widget, const QString &description)
 
 } // namespace
 
+void describeBox(QComboBox &box, const QString &description)
+{
+    describe(box, description);
+    if (QLineEdit *field = box.lineEdit())
+        describe(*field, description);
+}
+
 QString portStateText(form::Colour indicatorColour)
 {
     return indicatorColour == form::green ? QStringLiteral("open") : QStringLiteral("closed");
-}
-
-void Readout::showReading(const QString &text)
-{
-    const QString told = reading();
-    m_reading = told;
-    setText(text);
-    if (text.isEmpty() || text == told)
-        return;
-    m_reading = text;
-    QAccessibleTextUpdateEvent event(this, 0, told, text);
-    QAccessible::updateAccessibility(&event);
-}
-
-// With Qt 6.8 the client announces itself: no speaker, which a review of
-// the screen would read as "notification".
-Announcer::Announcer(QWidget &client)
-#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    : m_speaker(&client)
-#else
-    : m_speaker(new Speaker(&client))
-#endif
-{ }
-
-void Announcer::announce(const QString &message)
-{
-#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    QAccessibleAnnouncementEvent event(m_speaker, message);
-    QAccessible::updateAccessibility(&event);
-#else
-    // Before Qt 6.8 there is no announcement; a screen reader speaks a
-    // notification as it appears, with its name.
-    m_speaker->setAccessibleName(message);
-    QAccessibleEvent event(m_speaker, QAccessible::ObjectShow);
-    QAccessible::updateAccessibility(&event);
-#endif
-}
-
-bool showPortState(Shape &indicator, QComboBox &portBox, bool open)
-{
-    const QString before = portStateText(indicator.BackColor());
-    indicator.setBackColor(open ? form::green : form::red);
-    const QString state = portStateText(indicator.BackColor());
-    // The box's own text field holds the focus inside an editable box.
-    const QString description = QStringLiteral("port ") + state;
-    describe(portBox, description);
-    if (QLineEdit *field = portBox.lineEdit())
-        describe(*field, description);
-    if (state == before)
-        return false;
-    QAccessibleTextUpdateEvent event(&indicator, 0, before, state);
-    QAccessible::updateAccessibility(&event);
-    return true;
 }
 
 void describeParityLetters(QComboBox &parityBox)
@@ -439,10 +341,7 @@ void describeParityLetters(QComboBox &parityBox)
             {QStringLiteral("s"), QStringLiteral("space")},
             {QStringLiteral("m"), QStringLiteral("mark")},
         };
-        const QString word = words.value(letter.trimmed().toLower());
-        describe(parityBox, word);
-        if (QLineEdit *field = parityBox.lineEdit())
-            describe(*field, word);
+        describeBox(parityBox, words.value(letter.trimmed().toLower()));
     };
     QObject::connect(&parityBox, &QComboBox::editTextChanged, &parityBox, describeLetter);
     describeLetter(parityBox.currentText());
@@ -458,5 +357,3 @@ void installAccessibleInterfaces()
 }
 
 } // namespace quadrelink
-
-#include "accessibility.moc"

@@ -9,6 +9,7 @@
 #include "serial/mscomm.h"
 #include "shape.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -106,15 +107,8 @@ void Form1::connectHandlers()
     connect(&m_reapply, &SettingsReapply::portStateShown, this, [this](bool open) {
         // Said once as it changes, after a choice in the boxes or when
         // the device goes away; not at start-up, before the window shows.
-        QComboBox &portBox = *m_controls.Combo1[0];
-        bool toldByFocus = false;
-#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-        // Qt 6.8 tells a screen reader the new description of the focused
-        // box, which it says: announced too, the state would be said twice.
-        toldByFocus = portBox.hasFocus() || (portBox.lineEdit() && portBox.lineEdit()->hasFocus());
-#endif
-        if (showPortState(*m_controls.Shape1, portBox, open) && isVisible() && !toldByFocus)
-            m_announcer.announce(portBox.accessibleDescription());
+        if (showPortState(open) && isVisible())
+            m_announcer.announcePortState(*m_controls.Combo1[0]);
     });
 
     connect(m_controls.mnu_prog, &QAction::triggered, this, &Form1::mnu_prog_Click);
@@ -218,6 +212,20 @@ void Form1::announceReading(const Readout &readout)
     const QString reading = readout.reading();
     m_announcer.announce(readout.accessibleName() + QStringLiteral(": ")
                          + (reading.isEmpty() ? QStringLiteral("no reading") : reading));
+}
+
+bool Form1::showPortState(bool open)
+{
+    Shape &indicator = *m_controls.Shape1;
+    const QString before = portStateText(indicator.BackColor());
+    indicator.setBackColor(open ? form::green : form::red);
+    const QString state = portStateText(indicator.BackColor());
+    describeBox(*m_controls.Combo1[0], QStringLiteral("port ") + state);
+    if (state == before)
+        return false;
+    QAccessibleTextUpdateEvent event(&indicator, 0, before, state);
+    QAccessible::updateAccessibility(&event);
+    return true;
 }
 
 void Form1::showAbout(bool shown)

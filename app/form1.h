@@ -1,6 +1,6 @@
 #pragma once
 
-#include "accessibility.h"
+#include "announcer.h"
 #include "formbuilder.h"
 #include "messagebox.h"
 #include "sensor/sensordialogue.h"
@@ -84,6 +84,9 @@ private:
     [[nodiscard]] SettingsTexts settingsTexts() const;
     void showAbout(bool shown);
     void announceReading(const Readout &readout);
+    // The indicator's colour, and the port box's description that tells it to a
+    // screen reader. Returns whether the state changed.
+    bool showPortState(bool open);
 
     Form1Environment m_environment;
     FormControls m_controls;

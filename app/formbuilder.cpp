@@ -315,9 +315,6 @@ FormControls buildForm(QMainWindow &window)
     FormControls controls;
     controls.client = client;
     controls.Label2 = find<Readout>(client, "Label2");
-    controls.Label3 = find<QLabel>(client, "Label3");
-    controls.Label4 = find<QLabel>(client, "Label4");
-    controls.Label5 = find<QLabel>(client, "Label5");
     controls.Label6 = find<Readout>(client, "Label6");
     controls.Command1 = find<QPushButton>(client, "Command1");
     controls.Command2 = find<QPushButton>(client, "Command2");
@@ -330,7 +327,6 @@ FormControls buildForm(QMainWindow &window)
     controls.mnu_prog = about;
     for (std::size_t i = 0; i < settingsBoxCount; ++i) {
         const std::string index = std::to_string(i);
-        controls.Label1[i] = find<QLabel>(client, "Label1(" + index + ")");
         controls.Combo1[i] = find<QComboBox>(client, "Combo1(" + index + ")");
     }
     controls.Frame1 = {find<QGroupBox>(client, "Frame1(0)"), find<QGroupBox>(client, "Frame1(1)")};

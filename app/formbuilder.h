@@ -1,6 +1,6 @@
 #pragma once
 
-#include "accessibility.h"
+#include "readout.h"
 
 #include "serial/settingsapply.h"
 
@@ -23,17 +23,18 @@ namespace quadrelink {
 
 class Shape;
 
-// The controls of Form1 as the handlers use them. The widgets belong to the
-// window; these are plain pointers into it.
+// The controls of Form1 that the handlers use, typed. The widgets belong to the
+// window; these are plain pointers into it. The table cannot hand these out
+// itself: its rows are constant data whose kind is a value and whose name is a
+// string, and C++ cannot make a named member of a widget type from either
+// without a macro. So the controls the handlers touch are named once more
+// here, and only those; the builder finds each by its row's name, and a test
+// walks the whole table against the built widgets.
 struct FormControls
 {
     QWidget *client = nullptr; // the client area below the menu bar
     Readout *Label2 = nullptr;
-    QLabel *Label3 = nullptr;
-    QLabel *Label4 = nullptr;
-    QLabel *Label5 = nullptr;
     Readout *Label6 = nullptr;
-    std::array<QLabel *, settingsBoxCount> Label1 {};
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
     QPushButton *Command3 = nullptr;

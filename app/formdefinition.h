@@ -31,7 +31,6 @@ struct Font
     std::string_view family;
     double points;
     int weight = 400;
-    int charset = 204; // Cyrillic, for the one Russian message the window shows
 };
 
 inline constexpr Font windowFont {"MS Sans Serif", 12};

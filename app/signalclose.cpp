@@ -1,11 +1,7 @@
 #include "signalclose.h"
 
-#include "form1.h"
-#include "serial/serialportcomm.h"
-
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
-#include <QPointer>
 #include <QThread>
 
 #include <cstdlib>
@@ -20,9 +16,10 @@ SignalClose *exitHookTarget = nullptr;
 
 } // namespace
 
-SignalClose::SignalClose(std::function<void()> closePort)
+SignalClose::SignalClose(std::function<void()> closePort, std::chrono::milliseconds hungShutDown)
     : m_closePort(std::move(closePort))
-    , m_watch(platform::watchTerminationSignals([this](int signal) { endOnSignal(signal); }))
+    , m_watch(platform::watchTerminationSignals([this](int signal) { endOnSignal(signal); },
+                                                hungShutDown))
 {
     static const bool exitHookRegistered = std::atexit(&SignalClose::closePortOnExit) == 0;
     Q_UNUSED(exitHookRegistered);
@@ -74,23 +71,6 @@ void SignalClose::closePortOnExit()
     const QCoreApplication *application = QCoreApplication::instance();
     if (exitHookTarget && application && QThread::currentThread() == application->thread())
         exitHookTarget->m_closePort();
-}
-
-int runForm1(std::unique_ptr<SerialPortComm> comm)
-{
-    QPointer<SerialPortComm> port = comm.get();
-    const auto closePort = [port] {
-        if (port && port->PortOpen())
-            port->setPortOpen(false);
-    };
-    SignalClose signalClose(closePort);
-    comm->setOpenAllowed(&SignalClose::portMayOpen);
-    QObject::connect(comm.get(), &SerialPortComm::lockFileChanged, &signalClose,
-                     &SignalClose::setLockFile);
-    Form1 window(std::move(comm));
-    window.show();
-    const int status = QApplication::exec();
-    return signalClose.exitStatus(status);
 }
 
 } // namespace quadrelink

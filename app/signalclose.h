@@ -3,12 +3,11 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
 namespace quadrelink {
-
-class SerialPortComm;
 
 // Ends the program through a shut-down of its own when it is ended from
 // outside, so that the serial port is closed and its lock file goes with it:
@@ -18,8 +17,8 @@ class SerialPortComm;
 //   terminal that closes sends two or three at once, and none of the later
 //   ones may end the process while the port is still open. From the first
 //   signal on no port opens. Only a shut-down that still hangs
-//   `hungShutDownSeconds` after the first signal is ended by the next one, and
-//   the lock file is removed before;
+//   `hungShutDown` after the first signal is ended by the next one, and the
+//   lock file is removed before;
 // - when the display connection is lost, Qt's X11 backend ends the process
 //   with exit(1) from inside the event loop; the port is closed on that way
 //   out.
@@ -31,11 +30,13 @@ class SignalClose final : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int hungShutDownSeconds = 5;
+    // Long enough for any close of a port, however slow its driver.
+    static constexpr std::chrono::milliseconds defaultHungShutDown = std::chrono::seconds(5);
 
     // `closePort` closes the port if it is open: the one action of every way
     // out.
-    explicit SignalClose(std::function<void()> closePort);
+    explicit SignalClose(std::function<void()> closePort,
+                         std::chrono::milliseconds hungShutDown = defaultHungShutDown);
     ~SignalClose() override;
 
     // False from the moment a termination signal arrived: the handler itself
@@ -62,18 +63,16 @@ private:
     std::unique_ptr<QObject> m_watch;
 };
 
-// Runs the program's window over `comm` until it ends, with SignalClose in
-// place before the window opens the port. Returns what main returns.
-[[nodiscard]] int runForm1(std::unique_ptr<SerialPortComm> comm);
-
 // The platform's part: signalclose_unix.cpp, or signalclose_other.cpp where
 // there are no POSIX signals.
 namespace platform {
 
 // Calls onSignal from the event loop with the number of the first SIGTERM,
-// SIGINT or SIGHUP that arrives, for as long as the returned object lives;
+// SIGINT or SIGHUP that arrives, for as long as the returned object lives; a
+// later one ends the process once `hungShutDown` has passed since the first.
 // nullptr where there are no such signals.
-[[nodiscard]] std::unique_ptr<QObject> watchTerminationSignals(std::function<void(int)> onSignal);
+[[nodiscard]] std::unique_ptr<QObject>
+watchTerminationSignals(std::function<void(int)> onSignal, std::chrono::milliseconds hungShutDown);
 
 // The first termination signal that arrived while a watch lived, 0 if none.
 [[nodiscard]] int firstTerminationSignal();

@@ -6,7 +6,8 @@
 
 namespace quadrelink::platform {
 
-std::unique_ptr<QObject> watchTerminationSignals(std::function<void(int)>)
+std::unique_ptr<QObject> watchTerminationSignals(std::function<void(int)>,
+                                                 std::chrono::milliseconds)
 {
     return nullptr;
 }

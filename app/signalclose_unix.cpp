@@ -30,6 +30,7 @@ struct HandlerState
     std::atomic<int> writeEnd {-1}; // of the watch's socket pair; -1 without a watch
     std::atomic<int> firstSignal {0};
     std::atomic<long long> firstSignalAt {0}; // monotonic nanoseconds
+    std::atomic<long long> hungShutDown {0}; // nanoseconds
     std::atomic<bool> lockFileSet {false};
     std::array<char, 4096> lockFile {};
 };
@@ -61,16 +62,11 @@ void onTerminationSignal(int signal)
             // Nothing else can be done here; the byte is the only one written.
         }
     } else if (monotonicNanoseconds() - handlerState.firstSignalAt.load()
-               >= SignalClose::hungShutDownSeconds * 1'000'000'000LL) {
+               >= handlerState.hungShutDown.load()) {
         if (handlerState.lockFileSet.load())
             ::unlink(handlerState.lockFile.data());
-        struct sigaction fallback
-        { };
-        fallback.sa_handler = SIG_DFL;
-        sigemptyset(&fallback.sa_mask);
-        ::sigaction(signal, &fallback, nullptr);
         // Blocked while this handler runs; delivered, and fatal, as it returns.
-        ::raise(signal);
+        endBySignal(signal);
     }
     errno = savedErrno;
 }
@@ -78,7 +74,8 @@ void onTerminationSignal(int signal)
 class SignalWatch final : public QObject
 {
 public:
-    SignalWatch(int readEnd, int writeEnd, std::function<void(int)> onSignal)
+    SignalWatch(int readEnd, int writeEnd, std::function<void(int)> onSignal,
+                std::chrono::milliseconds hungShutDown)
         : m_readEnd(readEnd)
         , m_writeEnd(writeEnd)
         , m_notifier(readEnd, QSocketNotifier::Read)
@@ -86,6 +83,7 @@ public:
     {
         connect(&m_notifier, &QSocketNotifier::activated, this, &SignalWatch::takeSignals);
         handlerState.firstSignal.store(0);
+        handlerState.hungShutDown.store(std::chrono::nanoseconds(hungShutDown).count());
         handlerState.writeEnd.store(m_writeEnd);
 
         struct sigaction action
@@ -150,7 +148,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<QObject> watchTerminationSignals(std::function<void(int)> onSignal)
+std::unique_ptr<QObject> watchTerminationSignals(std::function<void(int)> onSignal,
+                                                 std::chrono::milliseconds hungShutDown)
 {
     int ends[2] = {-1, -1};
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0)
@@ -160,7 +159,7 @@ std::unique_ptr<QObject> watchTerminationSignals(std::function<void(int)> onSign
         ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK);
         ::fcntl(end, F_SETFD, FD_CLOEXEC);
     }
-    return std::make_unique<SignalWatch>(ends[0], ends[1], std::move(onSignal));
+    return std::make_unique<SignalWatch>(ends[0], ends[1], std::move(onSignal), hungShutDown);
 }
 
 int firstTerminationSignal()
@@ -179,6 +178,7 @@ void setLockFileToRemove(const QByteArray &path)
     handlerState.lockFileSet.store(true);
 }
 
+// Safe in a signal handler too: sigaction() and raise() are.
 void endBySignal(int signal)
 {
     struct sigaction fallback

@@ -13,11 +13,7 @@ struct CommDefaults
 {
     qint16 commPort = 1;
     std::string_view settings = "1200,n,8,1";
-    bool handshaking = false;
-    bool dtrEnable = false; // DTR and RTS stay off while the port is open
-    bool rtsEnable = false;
     int inBufferSize = 1024; // received bytes held by the control; more wait in the system
-    int outBufferSize = 512;
 };
 inline constexpr CommDefaults commDefaults {};
 

@@ -125,7 +125,7 @@ void SerialPortComm::setPortOpen(bool open)
     m_port.setDataTerminalReady(false);
     m_port.setRequestToSend(false);
     m_port.clearError();
-    platform::watchForHangUp(m_port, [this] { closeLostPort(); });
+    platform::watchForHangUp(m_port, [this] { closeLostPort(QStringLiteral("hung up")); });
     emit lockFileChanged(m_claim->lockFile());
 }
 
@@ -198,19 +198,20 @@ void SerialPortComm::onErrorOccurred(QSerialPort::SerialPortError error)
             m_port.clearError();
             break;
         }
-        closeLostPort();
+        closeLostPort(m_port.errorString());
         break;
     default:
         break;
     }
 }
 
-void SerialPortComm::closeLostPort()
+void SerialPortComm::closeLostPort(const QString &reason)
 {
     // The device is gone. Left open, the port would report it again and again,
     // or poll it in a tight loop, at full CPU, so it is closed at once.
     if (!m_port.isOpen())
         return;
+    qCDebug(serialLog).noquote() << QStringLiteral("Port %1 lost: %2").arg(m_commPort).arg(reason);
     closePort();
     emit portLost();
 }

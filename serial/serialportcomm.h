@@ -55,7 +55,7 @@ private:
     void closePort();
     void applyLineSettings();
     void onErrorOccurred(QSerialPort::SerialPortError error);
-    void closeLostPort();
+    void closeLostPort(const QString &reason);
 
     QSerialPort m_port;
     std::unique_ptr<PortClaim> m_claim; // the open port's lock, released after the close

@@ -6,7 +6,7 @@
 //
 // Every other port number reaches the platform's ports as in the program.
 
-#include "app/signalclose.h"
+#include "app/runform1.h"
 #include "serial/portmap.h"
 #include "serial/serialportcomm.h"
 #include "simulatedsensor.h"

@@ -2,7 +2,7 @@
 // command line and keeps no settings: every run starts from the window's
 // design-time values.
 
-#include "app/signalclose.h"
+#include "app/runform1.h"
 #include "serial/portmap.h"
 #include "serial/serialportcomm.h"
 

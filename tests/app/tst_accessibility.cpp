@@ -85,6 +85,23 @@ private slots:
                                   << "UC1000-30GM-IUR2-K-V15";
         QTest::newRow("response without answer") << true << "" << false << "Label6"
                                                  << "XXXXXX";
+        // Control characters are drawn as boxes for characters the font lacks:
+        // read one for one as the character for what cannot be shown, never
+        // raw (a NUL would cut the text short, a bell or an escape would reach
+        // the screen reader as a command).
+        const QString box(QChar::ReplacementCharacter);
+        QTest::newRow("NUL inside the distance") << false
+                                                 << QString::fromLatin1("ad\r05\0"
+                                                                        "23\r",
+                                                                        8)
+                                                 << false << "Label2"
+                                                 << "05" + box + "23";
+        QTest::newRow("bell and an escape sequence in the response")
+            << true << QString::fromLatin1("ID\r\a\x1b[2Jok\r") << false << "Label6"
+            << box + box + "[2Jok";
+        QTest::newRow("C1 controls and DEL in the response")
+            << true << QString::fromLatin1("ID\r\x85\x9b\x7f\xe9\r") << false << "Label6"
+            << box + box + box + QChar(0xe9);
     }
     void readoutsTellWhatTheyShow()
     {

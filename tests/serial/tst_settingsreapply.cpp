@@ -1,6 +1,7 @@
 #include "fakecomm.h"
 #include "serial/settingsreapply.h"
 
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -15,6 +16,9 @@ class tst_SettingsReapply : public QObject
     Q_OBJECT
 
 private slots:
+    // What an operator turns on to read why a port stays red.
+    void initTestCase() { QLoggingCategory::setFilterRules("quadrelink.serial.debug=true"); }
+
     void init()
     {
         m_comm.emplace();
@@ -61,26 +65,28 @@ private slots:
         QTest::addColumn<QStringList>("calls");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QList<bool>>("shown");
+        // The control's own reasons for each refusal, in the serial log.
+        QTest::addColumn<QStringList>("logged");
 
         const SettingsTexts good {"2", "9600", "e", "7", "2"};
         QTest::newRow("port number and all four fields, reopened green")
             << good << true << QStringList {"CommPort=2", "Settings=9600,e,7,2", "PortOpen=true"}
-            << QString() << QList<bool> {true};
-        QTest::newRow("failed reopen: red, no message")
+            << QString() << QList<bool> {true} << QStringList {};
+        QTest::newRow("failed reopen: red, no message, the reason logged")
             << good << false << QStringList {"CommPort=2", "Settings=9600,e,7,2", "PortOpen=true"}
-            << QString() << QList<bool> {false};
+            << QString() << QList<bool> {false} << QStringList {"cannot open"};
         QTest::newRow("letters for baud: message over red, then reopened")
             << SettingsTexts {"1", "abc", "n", "8", "1"} << true
             << QStringList {"CommPort=1", "Settings=abc,n,8,1", "PortOpen=true"} << "Недопустимо"
-            << QList<bool> {false, true};
+            << QList<bool> {false, true} << QStringList {"invalid settings"};
         QTest::newRow("port number no number: message, settings still written")
             << SettingsTexts {"abc", "1200", "n", "8", "1"} << true
             << QStringList {"Settings=1200,n,8,1", "PortOpen=true"} << "Недопустимо"
-            << QList<bool> {false, true};
-        QTest::newRow("both wrong: one message")
+            << QList<bool> {false, true} << QStringList {};
+        QTest::newRow("both wrong: one message, both reasons logged")
             << SettingsTexts {"-1", "x", "n", "8", "1"} << true
             << QStringList {"CommPort=-1", "Settings=x,n,8,1", "PortOpen=true"} << "Недопустимо"
-            << QList<bool> {false, true};
+            << QList<bool> {false, true} << QStringList {"invalid port number", "invalid settings"};
     }
     void apply()
     {
@@ -89,9 +95,12 @@ private slots:
         QFETCH(QStringList, calls);
         QFETCH(QString, message);
         QFETCH(QList<bool>, shown);
+        QFETCH(QStringList, logged);
         m_reapply->choose();
         m_comm->calls.clear();
         m_comm->openSucceeds = opens;
+        for (const QString &reason : logged)
+            QTest::ignoreMessage(QtDebugMsg, qPrintable(reason));
 
         m_reapply->apply(texts);
         QCOMPARE(m_comm->calls, calls);
