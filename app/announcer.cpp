@@ -15,10 +15,12 @@ namespace {
 
 // Whether the screen reader already says a changed description of the focused
 // box itself, so that announcing it too would say it twice: with Qt 6.8 it
-// does. Each platform's and each Qt version's rule goes here.
+// does over AT-SPI. UI Automation has no event for a changed description, so
+// on Windows the state is announced whatever has the focus. Each platform's
+// and each Qt version's rule goes here.
 bool toldByFocus([[maybe_unused]] const QComboBox &box)
 {
-#if QUADRELINK_QT_ANNOUNCES
+#if QUADRELINK_QT_ANNOUNCES && !defined(Q_OS_WIN)
     return box.hasFocus() || (box.lineEdit() && box.lineEdit()->hasFocus());
 #else
     return false;
