@@ -74,6 +74,18 @@ as() { local user=$1; shift; exec setpriv --reuid="$user" --regid="$user" --clea
 (as "$operator" true) 2>/dev/null || { echo "SKIP: no other user can be run here"; exit 77; }
 # The system's own interpreter: a per-user one may be out of another user's reach.
 py=$(command -v /usr/bin/python3 || command -v python3)
+# A build tree under a home only its owner may enter (root's, in a fresh root)
+# is out of the operator's reach: the program is then copied, and the work
+# folder reached, into a folder every user may enter.
+if ! (as "$operator" test -x "$program") 2>/dev/null; then
+    reach=$(mktemp -d /tmp/quadrelink-portlock.XXXXXX)
+    chmod 755 "$reach" && mkdir "$reach/bin" "$reach/work"
+    cp "$program" "$reach/bin/"
+    mount --bind "$work" "$reach/work"
+    program=$reach/bin/$(basename "$program") work=$reach/work
+    # Only the copy and the empty folders go (rmdir never removes contents).
+    trap 'cleanup; rm -f "$program"; umount "$reach/work" 2>/dev/null; rmdir "$reach/bin" "$reach/work" "$reach" 2>/dev/null || true' EXIT
+fi
 home=$work/home && mkdir -p "$home" && chown "$operator" "$home"
 own() { local user=$1; shift; chown -h "$user:$user" "$@"; }
 # A process number nothing runs under: a process that has ended.
