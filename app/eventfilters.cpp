@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QWidget>
 
+#include <functional>
+
 namespace quadrelink {
 
 ClickWatcher::ClickWatcher(QWidget *watched, Area area)
@@ -46,37 +48,47 @@ bool ClickWatcher::eventFilter(QObject *, QEvent *event)
     }
 }
 
-WheelOnlyWithFocus::WheelOnlyWithFocus(QWidget *box)
-    : QObject(box)
-    , m_box(box)
+namespace {
+
+// A filter that the object it lives on owns, answering with a function.
+class FilterBy final : public QObject
 {
-    box->installEventFilter(this);
+public:
+    FilterBy(QObject *owner, std::function<bool(QEvent *)> filter)
+        : QObject(owner)
+        , m_filter(std::move(filter))
+    { }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override { return m_filter(event); }
+
+private:
+    std::function<bool(QEvent *)> m_filter;
+};
+
+} // namespace
+
+void letWheelActOnlyWithFocus(QWidget *box)
+{
+    box->installEventFilter(new FilterBy(box, [box](QEvent *event) {
+        if (event->type() != QEvent::Wheel || box->hasFocus())
+            return false;
+        event->ignore();
+        return true;
+    }));
 }
 
-bool WheelOnlyWithFocus::eventFilter(QObject *, QEvent *event)
-{
-    if (event->type() != QEvent::Wheel || m_box->hasFocus())
-        return false;
-    event->ignore();
-    return true;
-}
-
-MenuBarKeepsAltOpen::MenuBarKeepsAltOpen(QMenuBar *bar)
-    : QObject(bar)
-    , m_bar(bar)
+void keepAltMenuBarOpen(QMenuBar *bar)
 {
     // The menu bar learns of Alt from the event that asks whether a shortcut
     // is overridden, sent to the widget with the focus and up to the window:
     // only a filter on the application sees it before the menu bar does.
-    qApp->installEventFilter(this);
-}
-
-bool MenuBarKeepsAltOpen::eventFilter(QObject *, QEvent *event)
-{
-    if (event->type() != QEvent::ShortcutOverride || !m_bar->hasFocus())
-        return false;
-    const auto *key = static_cast<QKeyEvent *>(event);
-    return key->key() == Qt::Key_Alt && key->timestamp() == 0;
+    qApp->installEventFilter(new FilterBy(bar, [bar](QEvent *event) {
+        if (event->type() != QEvent::ShortcutOverride || !bar->hasFocus())
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        return key->key() == Qt::Key_Alt && key->timestamp() == 0;
+    }));
 }
 
 } // namespace quadrelink

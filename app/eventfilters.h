@@ -36,19 +36,7 @@ private:
 // keyboard focus, where a wheel step is a choice from the list like an arrow
 // key. Over any other box the wheel does nothing: an operator scrolling past
 // the frame must not change the line settings unnoticed.
-class WheelOnlyWithFocus final : public QObject
-{
-    Q_OBJECT
-
-public:
-    explicit WheelOnlyWithFocus(QWidget *box);
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    QWidget *m_box;
-};
+void letWheelActOnlyWithFocus(QWidget *box);
 
 // Keeps the menu bar open that Alt opened while a screen reader runs. Qt's
 // accessibility bridge holds every key back until the screen reader has seen
@@ -56,18 +44,6 @@ private:
 // release both came before their copies, the copied Alt would close the menu
 // bar at once. A copy is told from an operator's second Alt by that missing
 // time; only Alt, and only while the menu bar has the keyboard.
-class MenuBarKeepsAltOpen final : public QObject
-{
-    Q_OBJECT
-
-public:
-    explicit MenuBarKeepsAltOpen(QMenuBar *bar);
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    QMenuBar *m_bar;
-};
+void keepAltMenuBarOpen(QMenuBar *bar);
 
 } // namespace quadrelink

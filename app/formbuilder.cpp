@@ -139,7 +139,7 @@ QWidget *createControl(const form::Control &look, QWidget *parent)
         // The wheel acts on the box with the keyboard focus only, and does not
         // give the focus: scrolling past the frame changes no line setting.
         combo->setFocusPolicy(Qt::StrongFocus);
-        new WheelOnlyWithFocus(combo);
+        letWheelActOnlyWithFocus(combo);
         for (std::string_view item : look.items)
             combo->addItem(toQString(item), 0);
         const int index = combo->findText(text, Qt::MatchExactly);
@@ -305,7 +305,7 @@ FormControls buildForm(QMainWindow &window)
 
     // The menu bar keeps the desktop's menu font, not the window's.
     window.menuBar()->setFont(QApplication::font("QMenuBar"));
-    new MenuBarKeepsAltOpen(window.menuBar());
+    keepAltMenuBarOpen(window.menuBar());
     QAction *about = window.menuBar()->addAction(toQString(form::aboutMenu.caption));
     about->setObjectName(toQString(form::aboutMenu.control));
 

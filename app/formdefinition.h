@@ -114,8 +114,29 @@ struct Control
     std::span<const std::string_view> items = {}; // a settings box's list
 };
 
+// The settings frame's labels all look alike, and so do its boxes.
+[[nodiscard]] constexpr Control settingsLabel(std::string_view name, int left, int top, int width,
+                                              int height, int tabIndex, std::string_view text,
+                                              Align align = Align::Left)
+{
+    return {name,     Kind::Label, "Frame1(0)", left,       top,        width, height,
+            tabIndex, text,        smallFont,   buttonFace, buttonText, align};
+}
+[[nodiscard]] constexpr Control settingsBox(std::string_view name, int left, int top, int width,
+                                            int height, int tabIndex, std::string_view text,
+                                            std::string_view accessibleName,
+                                            std::span<const std::string_view> items)
+{
+    Control box {name, Kind::ComboBox, "Frame1(0)",      left,      top, width, height, tabIndex,
+                 text, smallFont,      windowBackground, windowText};
+    box.accessibleName = accessibleName;
+    box.items = items;
+    return box;
+}
+
 // Listed by container, in reading order: placement on the first line of a row,
-// appearance, accessible name and list on the second.
+// appearance, accessible name and list on the second; a settings label or box
+// takes one line, its appearance being the frame's.
 // clang-format off
 inline constexpr std::array controls {
     Control {"Label3", Kind::Label, "Form1", 360, 585, 2880, 390, 12,
@@ -140,35 +161,18 @@ inline constexpr std::array controls {
              "Response"},
     Control {"Frame1(0)", Kind::Frame, "Form1", 7680, 120, 2775, 2475, 0,
              "Port Configuration", smallFont, buttonFace, buttonText},
-    Control {"Label1(0)", Kind::Label, "Frame1(0)", 1140, 480, 435, 255, 6,
-             "COM", smallFont, buttonFace, buttonText, Align::Right},
-    Control {"Combo1(0)", Kind::ComboBox, "Frame1(0)", 1620, 420, 735, 315, 1,
-             "1", smallFont, windowBackground, windowText, Align::Left, Ordinary,
-             "COM port number",
-             portNumbers},
+    settingsLabel("Label1(0)", 1140, 480, 435, 255, 6, "COM", Align::Right),
+    settingsBox("Combo1(0)", 1620, 420, 735, 315, 1, "1", "COM port number", portNumbers),
     Control {"Shape1", Kind::Shape, "Frame1(0)", 2400, 480, 195, 195, noTabIndex,
              "", windowFont, red, windowFrame, Align::Left, Ordinary, "Port state"},
-    Control {"Label1(1)", Kind::Label, "Frame1(0)", 360, 780, 735, 315, 7,
-             "rate", smallFont, buttonFace, buttonText, Align::Right},
-    Control {"Combo1(1)", Kind::ComboBox, "Frame1(0)", 1140, 780, 1215, 315, 2,
-             "1200", smallFont, windowBackground, windowText, Align::Left, Ordinary, "Baud rate",
-             baudRates},
-    Control {"Label1(2)", Kind::Label, "Frame1(0)", 780, 1215, 735, 225, 8,
-             "odd/even", smallFont, buttonFace, buttonText},
-    Control {"Combo1(2)", Kind::ComboBox, "Frame1(0)", 1560, 1140, 795, 315, 3,
-             "n", smallFont, windowBackground, windowText, Align::Left, Ordinary,
-             "Parity (odd/even)",
-             parityLetters},
-    Control {"Label1(3)", Kind::Label, "Frame1(0)", 1080, 1530, 375, 225, 9,
-             "Bit", smallFont, buttonFace, buttonText},
-    Control {"Combo1(3)", Kind::ComboBox, "Frame1(0)", 1560, 1500, 795, 315, 4,
-             "8", smallFont, windowBackground, windowText, Align::Left, Ordinary, "Data bits",
-             dataBits},
-    Control {"Label1(4)", Kind::Label, "Frame1(0)", 780, 1860, 735, 315, 10,
-             "stop bit", smallFont, buttonFace, buttonText},
-    Control {"Combo1(4)", Kind::ComboBox, "Frame1(0)", 1560, 1860, 795, 315, 5,
-             "1", smallFont, windowBackground, windowText, Align::Left, Ordinary, "Stop bits",
-             stopBits},
+    settingsLabel("Label1(1)", 360, 780, 735, 315, 7, "rate", Align::Right),
+    settingsBox("Combo1(1)", 1140, 780, 1215, 315, 2, "1200", "Baud rate", baudRates),
+    settingsLabel("Label1(2)", 780, 1215, 735, 225, 8, "odd/even"),
+    settingsBox("Combo1(2)", 1560, 1140, 795, 315, 3, "n", "Parity (odd/even)", parityLetters),
+    settingsLabel("Label1(3)", 1080, 1530, 375, 225, 9, "Bit"),
+    settingsBox("Combo1(3)", 1560, 1500, 795, 315, 4, "8", "Data bits", dataBits),
+    settingsLabel("Label1(4)", 780, 1860, 735, 315, 10, "stop bit"),
+    settingsBox("Combo1(4)", 1560, 1860, 795, 315, 5, "1", "Stop bits", stopBits),
     Control {"Frame1(1)", Kind::Frame, "Form1", 0, -45, 6735, 3975, 20,
              "", windowFont, activeBorder, buttonText, Align::Left, Hidden, "About"},
     Control {"Text9", Kind::TextBox, "Frame1(1)", 360, 270, 3975, 1695, 21,

@@ -17,6 +17,7 @@
 
 using quadrelink::sim::FileDescriptor;
 using quadrelink::sim::SimulatedSensor;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -36,7 +37,7 @@ namespace {
 }
 
 [[nodiscard]] std::optional<int> nonNegative(const QCommandLineParser &parser,
-                                             const QCommandLineOption &option)
+                                             const QString &option)
 {
     if (!parser.isSet(option))
         return 0;
@@ -44,7 +45,7 @@ namespace {
     const int value = parser.value(option).toInt(&ok);
     if (!ok || value < 0) {
         std::fprintf(stderr, "quadrelink-sim: --%s needs a whole number of 0 or more\n",
-                     qPrintable(option.names().constFirst()));
+                     qPrintable(option));
         return std::nullopt;
     }
     return value;
@@ -64,63 +65,44 @@ int main(int argc, char *argv[])
         QStringLiteral("Simulated UC1000-30GM-IUR2-K-V15 distance sensor on a pseudo-terminal.\n"
                        "Prints the port to open, then answers \"ad\" and \"ID\" until stopped."));
     parser.addHelpOption();
-    const QCommandLineOption baud(QStringLiteral("baud"),
-                                  QStringLiteral("Send at this line rate (0: unpaced)."),
-                                  QStringLiteral("N"));
-    const QCommandLineOption latency(QStringLiteral("latency"),
-                                     QStringLiteral("Wait this long between echo and answer."),
-                                     QStringLiteral("MS"));
-    const QCommandLineOption distance(
-        QStringLiteral("distance"),
-        QStringLiteral("Answer every \"ad\" with this distance instead of a drifting one."),
-        QStringLiteral("MM"));
-    const QCommandLineOption silent(QStringLiteral("silent"),
-                                    QStringLiteral("Neither echo nor answer commands."));
-    const QCommandLineOption noCr(QStringLiteral("no-cr"),
-                                  QStringLiteral("Leave the CR off every answer."));
-    const QCommandLineOption random(QStringLiteral("random"),
-                                    QStringLiteral("Answer with random bytes."));
-    const QCommandLineOption flood(
-        QStringLiteral("flood"),
-        QStringLiteral("Send answers continuously while the port is open."));
-    const QCommandLineOption hangUpAfter(
-        QStringLiteral("hang-up-after"),
-        QStringLiteral("Close the sensor's side after MS and exit."), QStringLiteral("MS"));
-    const QCommandLineOption log(
-        QStringLiteral("log"), QStringLiteral("Write each received command, timestamped, to FILE."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption link(QStringLiteral("link"),
-                                  QStringLiteral("Make PATH a symbolic link to the port."),
-                                  QStringLiteral("PATH"));
-    const QCommandLineOption seed(QStringLiteral("seed"),
-                                  QStringLiteral("Start the distance drift from seed N."),
-                                  QStringLiteral("N"));
-    const QCommandLineOption verbose(
-        QStringLiteral("verbose"),
-        QStringLiteral("Report the program's commands and opens on stderr."));
-    parser.addOptions({baud, latency, distance, silent, noCr, random, flood, hangUpAfter, log, link,
-                       seed, verbose});
+    // The options, each with what it does and the name of its value (none: a switch).
+    parser.addOptions({
+        {u"baud"_s, u"Send at this line rate (0: unpaced)."_s, u"N"_s},
+        {u"latency"_s, u"Wait this long between echo and answer."_s, u"MS"_s},
+        {u"distance"_s, u"Answer every \"ad\" with this distance instead of a drifting one."_s,
+         u"MM"_s},
+        {u"silent"_s, u"Neither echo nor answer commands."_s},
+        {u"no-cr"_s, u"Leave the CR off every answer."_s},
+        {u"random"_s, u"Answer with random bytes."_s},
+        {u"flood"_s, u"Send answers continuously while the port is open."_s},
+        {u"hang-up-after"_s, u"Close the sensor's side after MS and exit."_s, u"MS"_s},
+        {u"log"_s, u"Write each received command, timestamped, to FILE."_s, u"FILE"_s},
+        {u"link"_s, u"Make PATH a symbolic link to the port."_s, u"PATH"_s},
+        {u"seed"_s, u"Start the distance drift from seed N."_s, u"N"_s},
+        {u"verbose"_s, u"Report the program's commands and opens on stderr."_s},
+    });
     parser.process(app);
 
-    const auto baudValue = nonNegative(parser, baud);
-    const auto latencyValue = nonNegative(parser, latency);
-    const auto hangUpValue = nonNegative(parser, hangUpAfter);
-    const auto distanceValue = nonNegative(parser, distance);
-    const auto seedValue = parser.isSet(seed) ? nonNegative(parser, seed) : std::optional(1);
+    const auto baudValue = nonNegative(parser, u"baud"_s);
+    const auto latencyValue = nonNegative(parser, u"latency"_s);
+    const auto hangUpValue = nonNegative(parser, u"hang-up-after"_s);
+    const auto distanceValue = nonNegative(parser, u"distance"_s);
+    const auto seedValue
+        = parser.isSet(u"seed"_s) ? nonNegative(parser, u"seed"_s) : std::optional(1);
     if (!baudValue || !latencyValue || !hangUpValue || !distanceValue || !seedValue)
         return 2;
 
     SimulatedSensor::Options options;
     options.baud = *baudValue;
     options.replyLatency = std::chrono::milliseconds(*latencyValue);
-    options.silent = parser.isSet(silent);
-    options.noCarriageReturn = parser.isSet(noCr);
-    options.randomBytes = parser.isSet(random);
+    options.silent = parser.isSet(u"silent"_s);
+    options.noCarriageReturn = parser.isSet(u"no-cr"_s);
+    options.randomBytes = parser.isSet(u"random"_s);
     options.distance = *distanceValue;
-    options.flood = parser.isSet(flood);
+    options.flood = parser.isSet(u"flood"_s);
     options.hangUpAfter = std::chrono::milliseconds(*hangUpValue);
-    options.logPath = parser.value(log);
-    options.linkPath = parser.value(link);
+    options.logPath = parser.value(u"log"_s);
+    options.linkPath = parser.value(u"link"_s);
     options.seed = static_cast<quint32>(*seedValue);
 
     SimulatedSensor sensor(options);
@@ -128,7 +110,7 @@ int main(int argc, char *argv[])
     // The line settings are reported when the port opens and whenever a command
     // finds them changed, so that a run shows what the program set.
     SimulatedSensor::LineView reported;
-    if (parser.isSet(verbose)) {
+    if (parser.isSet(u"verbose"_s)) {
         const auto reportLine = [&sensor, &reported](const char *event) {
             reported = sensor.lineView();
             std::fprintf(stderr, "%s: %s\n", event,
