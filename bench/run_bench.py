@@ -352,7 +352,7 @@ HANGUP_ROW = (f"After hang-up CPU, {HANGUP_S:g} s (% core)", "hangup_cpu", 3, ""
               lambda a, b: a < 1)
 
 
-def spread(values, digits=1):
+def spread(values, digits):
     return f"{median(values):.{digits}f} ({min(values):.{digits}f}-{max(values):.{digits}f})"
 
 
