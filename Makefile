@@ -155,7 +155,7 @@ package: build
 	cd $(BUILD_DIR) && cpack -G DEB
 
 # Start-up, memory, idle and polling costs against a bare Qt program of the same
-# size, on a private Xvfb server; prints a table (about 13 minutes with the
+# size, on a private Xvfb server; prints a table (about 18 minutes with the
 # defaults). Builds only what it runs. Shorter: BENCH_ROUNDS=2 BENCH_IDLE_S=5
 # BENCH_POLL_S=10 BENCH_REPLY_S=5 BENCH_HANGUP_S=3 make bench
 bench: bench-deps $(BUILD_DIR)/CMakeCache.txt
