@@ -154,6 +154,7 @@ HRESULT WINAPI UiaDisconnectAllProviders(void)
 }
 
 static const char *caption;
+static int asked;
 
 static BOOL CALLBACK askWindow(HWND window, LPARAM unused)
 {
@@ -164,13 +165,17 @@ static BOOL CALLBACK askWindow(HWND window, LPARAM unused)
         DWORD_PTR answer = 0;
         SendMessageTimeoutA(window, WM_GETOBJECT, 0, UIA_ROOT_OBJECT_ID, SMTO_BLOCK, 10000,
                             &answer);
+        ++asked;
     }
     return TRUE;
 }
 
 void CALLBACK AskForRoot(HWND window, HINSTANCE instance, LPSTR arguments, int show)
 {
+    WCHAR line[128];
     (void)window, (void)instance, (void)show;
     caption = arguments;
     EnumWindows(askWindow, 0);
+    wsprintfW(line, L"asked %d window(s) for their root", asked);
+    writeLine(line);
 }

@@ -124,7 +124,8 @@ wait_for 20 is_green "$window" || fail "the circle is not green on COM1: $(circl
 echo "COM1: circle $(circle "$window"), the sensor saw the port opened"
 # A screen reader starts: it asks the window for its UI Automation root.
 wine rundll32 uiautomationcore.dll,AskForRoot Velmorantix >>"$work/program.out" 2>&1
-wait_for 10 eval 'grep -q "^root " <<<"$(uia_log)"' || fail "UIA: the window did not answer for its root"
+wait_for 10 eval 'grep -q "^root " <<<"$(uia_log)"' ||
+    fail "UIA: the window did not answer for its root: $(uia_log | tail -n 2 | tr '\n' /)"
 
 # The port box (focused at start) to 2: no such device, red; back to 1: green.
 keys Down
