@@ -45,7 +45,7 @@ def qt_entries(qtbase):
             continue
         rel = os.path.relpath(folder, qtbase)
         with open(os.path.join(folder, "qt_attribution.json"), encoding="utf-8") as f:
-            data = json.load(f)
+            data = json.loads(f.read(), strict=False)
         for entry in data if isinstance(data, list) else [data]:
             base = os.path.normpath(os.path.join(rel, entry.get("Path", ".")))
             files = entry.get("Files")
