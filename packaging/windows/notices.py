@@ -99,7 +99,7 @@ def package_of(path):
 
 
 def runtime_section(dlls):
-    out, packages, common = [], {}, []
+    out, packages, common = [], {}, {}
     for dll in dlls:
         packages.setdefault(package_of(dll), []).append(os.path.basename(dll))
     for package, names in sorted(packages.items()):
@@ -107,11 +107,12 @@ def runtime_section(dlls):
         out += [RULE, f"{', '.join(sorted(names))}: the compiler's runtime, from Debian's {package}",
                 "", copyright_text]
         for name in re.findall(r"/usr/share/common-licenses/([A-Za-z0-9.+-]+)", copyright_text):
-            if name not in common and os.path.isfile("/usr/share/common-licenses/" + name):
-                common.append(name)
-    for name in common:
-        out += [RULE, f"The text referred to above as /usr/share/common-licenses/{name}", "",
-                read("/usr/share/common-licenses/" + name)]
+            path = os.path.realpath("/usr/share/common-licenses/" + name)
+            if os.path.isfile(path):
+                common.setdefault(path, []).append(name)
+    for path, names in common.items():
+        names = " and ".join(f"/usr/share/common-licenses/{n}" for n in dict.fromkeys(names))
+        out += [RULE, f"The text referred to above as {names}", "", read(path)]
     return out
 
 
