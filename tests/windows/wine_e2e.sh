@@ -123,7 +123,7 @@ wait_for 20 is_green "$window" || fail "the circle is not green on COM1: $(circl
 (($(opened) == 1)) || fail "the sensor saw $(opened) opens"
 echo "COM1: circle $(circle "$window"), the sensor saw the port opened"
 # A screen reader starts: it asks the window for its UI Automation root.
-wine rundll32 uiautomationcore.dll,AskForRoot Velmorantix >>"$work/program.out" 2>&1
+wine rundll32 uiautomationcore.dll,AskForRoot "${caption_start%% *}" >>"$work/program.out" 2>&1
 wait_for 10 eval 'grep -q "^root " <<<"$(uia_log)"' ||
     fail "UIA: the window did not answer for its root: $(uia_log | tail -n 2 | tr '\n' /)"
 
