@@ -34,12 +34,14 @@ PACKAGES += python3 strace procps
 # reply delay (without it that one figure is left out), python3 runs the driver.
 BENCH_PACKAGES := linux-perf python3
 
-# What `make windows` needs besides PACKAGES: MinGW-w64 with POSIX threads (Qt 6
-# needs them), Ninja for Qt's build, Wine to run the program in its test,
+# What `make windows` needs besides PACKAGES: debootstrap for the Debian 13 root
+# that Qt for Windows and the program are built in, MinGW-w64 with POSIX
+# threads for the test's own small Windows programs, Wine to run them and the
+# program in its test,
 # Tesseract (with English and Russian) to read its window there as a person
 # would, and xprop for its icon. Not part of `make deps`: a Linux machine pays
 # for none of it.
-WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix ninja-build wine wine64 tesseract-ocr \
+WINDOWS_PACKAGES := debootstrap g++-mingw-w64-x86-64-posix wine wine64 tesseract-ocr \
                     tesseract-ocr-rus x11-utils
 
 SHELL := /bin/bash
@@ -93,24 +95,28 @@ check: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -L '^(unit|gui|integration)$$' $(CTEST_ARGS)
 
 # The Windows program, cross-built: build-windows/quadrelink-<version>-windows-x64.zip.
-# Qt for Windows is built first from Debian's qt6-base source and the Qt
-# SerialPort source tarball given (the mirror does not serve it), once per
-# machine: packaging/windows/build-qt keeps it in /var/cache/quadrelink.
-# A Linux build tree configured before is configured again, so that its
-# `make test` runs the program under Wine.
-#   make windows QT_SERIALPORT_SRC=PATH/qtserialport-6.4.2-src.tar.xz
+# Qt for Windows (6.8, Debian 13's) is built first, once per machine, in a
+# Debian 13 root made with debootstrap, from Debian's qt6-base source and the
+# Qt SerialPort source tarball given (the mirror does not serve it):
+# packaging/windows/build-qt keeps the root with it in /var/cache/quadrelink.
+# The program is built in that root too (packaging/windows/in-root), with its
+# MinGW and its host Qt; this machine's Qt stays as it is. A Linux build tree
+# configured before is configured again, so that its `make test` runs the
+# program under Wine.
+#   make windows QT_SERIALPORT_SRC=PATH/qtserialport-6.8.0-src.tar.xz
 WINDOWS_DIR ?= build-windows
 QT_SERIALPORT_SRC ?=
 windows: deps
 	$(call install-missing,$(WINDOWS_PACKAGES))
 	@[ -f "$(QT_SERIALPORT_SRC)" ] || { echo "make windows QT_SERIALPORT_SRC=PATH: the Qt SerialPort" \
-	  "source tarball of the host Qt's version (found: '$(QT_SERIALPORT_SRC)')"; exit 1; }
-	set -e; qt=$$(packaging/windows/build-qt "$(QT_SERIALPORT_SRC)"); \
-	toolchain=$$qt/lib/cmake/Qt6/qt.toolchain.cmake; \
-	grep -qs "^CMAKE_TOOLCHAIN_FILE:[A-Z]*=$$toolchain$$" $(WINDOWS_DIR)/CMakeCache.txt || \
-	  { rm -rf $(WINDOWS_DIR); cmake -S . -B $(WINDOWS_DIR) -DCMAKE_BUILD_TYPE=Release \
-	      -DCMAKE_TOOLCHAIN_FILE=$$toolchain; }
-	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target windows-zip
+	  "6.8 source tarball (found: '$(QT_SERIALPORT_SRC)')"; exit 1; }
+	set -e; root=$$($(SUDO) packaging/windows/build-qt "$(QT_SERIALPORT_SRC)"); \
+	in_root() { $(SUDO) packaging/windows/in-root "$$root" "$$@"; }; \
+	[ "$$(cat $(WINDOWS_DIR)/.qt-root 2>/dev/null)" = "$$root" ] || \
+	  { rm -rf $(WINDOWS_DIR); in_root cmake -S . -B $(WINDOWS_DIR) -DCMAKE_BUILD_TYPE=Release \
+	      -DCMAKE_TOOLCHAIN_FILE=/opt/qt6-windows/lib/cmake/Qt6/qt.toolchain.cmake; \
+	    echo "$$root" >$(WINDOWS_DIR)/.qt-root; }; \
+	in_root cmake --build $(WINDOWS_DIR) -j $(JOBS) --target windows-zip
 	@if [ -f $(BUILD_DIR)/CMakeCache.txt ]; then cmake $(BUILD_DIR) >/dev/null; fi
 
 # `make test` and `make demo` once more in a minimal root of Debian 12

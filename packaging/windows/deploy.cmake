@@ -2,8 +2,9 @@
 # (run by packaging/windows/CMakeLists.txt with cmake -P; the variables are
 # given there).
 #
-# Qt loads its platform plugin (qwindows) and its style (the Windows style of
-# the system's look) from folders beside the program; the application icon
+# Qt loads its platform plugin (qwindows) and its style (the modern Windows
+# style, which draws as Windows 11 does there and as Windows 10 elsewhere)
+# from folders beside the program; the application icon
 # comes from the program's own resources through the system, so no image
 # reader is needed. Every DLL that the program or those
 # plugins import from Qt or the compiler's runtime goes beside the program. An
@@ -24,7 +25,7 @@ endfunction()
 get_filename_component(exe_name "${EXE}" NAME)
 copy_stripped("${EXE}" "${STAGE}")
 
-set(plugins platforms/qwindows.dll styles/qwindowsvistastyle.dll)
+set(plugins platforms/qwindows.dll styles/qmodernwindowsstyle.dll)
 set(plugin_files)
 foreach(plugin IN LISTS plugins)
     if(NOT EXISTS "${QT_PLUGINS}/${plugin}")
@@ -84,7 +85,12 @@ endforeach()
 
 file(COPY_FILE "${LICENSE}" "${STAGE}/LICENSE.txt")
 file(COPY_FILE "${README}" "${STAGE}/README.txt")
-file(COPY "${QT_LICENSES}/" DESTINATION "${STAGE}/licenses/Qt")
+# Qt's own licence texts, and the notices of the code bundled inside the DLLs.
+file(GLOB texts "${QT_LICENSES}/qtbase/LICENSES/*" "${QT_LICENSES}/qtserialport/*")
+file(COPY ${texts} DESTINATION "${STAGE}/licenses/Qt")
+execute_process(COMMAND "${PYTHON}" "${NOTICES}" --qt-licenses "${QT_LICENSES}"
+                        --output "${STAGE}/THIRD-PARTY-NOTICES.txt" ${found}
+                COMMAND_ERROR_IS_FATAL ANY)
 
 get_filename_component(stage_name "${STAGE}" NAME)
 get_filename_component(stage_parent "${STAGE}" DIRECTORY)

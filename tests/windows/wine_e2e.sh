@@ -6,7 +6,9 @@
 # distance the sensor sent in the readout box, the port box moved to COM2 and
 # back, a refused baud rate's message, two commands and their answers, a
 # second copy on COM1, and the two ways Windows closes a program: WM_CLOSE
-# (Alt+F4) and the end of the session (WM_ENDSESSION).
+# (Alt+F4) and the end of the session (WM_ENDSESSION). What a screen reader
+# hears through UI Automation is read from the log of a stand-in
+# uiautomationcore.dll (uiautomationcore.c) that listens as one does.
 #
 # Run it inside tests/support/without-serial-ports: a fresh Wine prefix maps
 # COM1 to /dev/ttyS0 (the system console on the machines that run the tests),
@@ -58,6 +60,17 @@ wine reg query 'HKLM\Software\Wine\Ports' >/dev/null 2>&1
 [[ $(readlink "$WINEPREFIX/dosdevices/com1") == "$port" ]] ||
     { echo "FAIL: COM1 is $(readlink "$WINEPREFIX/dosdevices/com1"), not the sensor"; exit 1; }
 [[ ! -e $WINEPREFIX/dosdevices/com2 ]] || { echo "FAIL: COM2 is a device"; exit 1; }
+# The stand-in UI Automation core beside the program (where Qt 6.8 finds it)
+# and in system32 (where Qt 6.4 looks); each copy logs beside itself.
+x86_64-w64-mingw32-gcc-posix -O2 -shared -o "$work/uiautomationcore.dll" \
+    "$here/uiautomationcore.c" -loleaut32
+for dir in "$(dirname "$exe")" "$WINEPREFIX/drive_c/windows/system32"; do
+    cp "$work/uiautomationcore.dll" "$dir/"
+done
+WINEDLLOVERRIDES+=";uiautomationcore=n"
+uia_log() { cat "$(dirname "$exe")/uia.log" "$WINEPREFIX/drive_c/windows/system32/uia.log" 2>/dev/null || true; }
+# said TEXT: how many notifications of TEXT were raised.
+said() { grep -c -- "^notification .*: $1\$" <<<"$(uia_log)" || true; }
 
 opened() { grep -c "port opened" "$work/sim.err" || true; }
 closed() { grep -c "port closed" "$work/sim.err" || true; }
@@ -109,6 +122,10 @@ echo "icon: $icon(size, colour most pixels have)"
 wait_for 20 is_green "$window" || fail "the circle is not green on COM1: $(circle "$window")"
 (($(opened) == 1)) || fail "the sensor saw $(opened) opens"
 echo "COM1: circle $(circle "$window"), the sensor saw the port opened"
+# A screen reader starts: it asks the window for its UI Automation root.
+wine rundll32 uiautomationcore.dll,AskForRoot "${caption_start%% *}" >>"$work/program.out" 2>&1
+wait_for 10 eval 'grep -q "^root " <<<"$(uia_log)"' ||
+    fail "UIA: the window did not answer for its root: $(uia_log | tail -n 2 | tr '\n' /)"
 
 # The port box (focused at start) to 2: no such device, red; back to 1: green.
 keys Down
@@ -119,6 +136,9 @@ keys Up
 wait_for 10 is_green "$window" || fail "back to COM1: the circle is not green: $(circle "$window")"
 wait_for 10 count_at_least 2 opened || fail "back to COM1: the sensor saw no open"
 echo "COM1 again: circle $(circle "$window"), the sensor saw the port opened"
+wait_for 10 count_at_least 1 said "port open" || fail "UIA, focus in the port box: 'port open' not said"
+(($(said "port closed") == 1)) || fail "UIA: 'port closed' said $(said "port closed") times"
+echo "UIA, focus in the port box: 'port closed' said once, then 'port open'"
 
 # Run (tabs on from the port box): the distance the sensor sends shows in
 # the readout box; the readout goes blank at each tick, so it is read until it
@@ -136,6 +156,10 @@ readout() { read_window text "$window" eng $readout_inside 0123456789; }
 shows_distance() { grep -qx "$distance" <<<"$(readout)"; }
 wait_for 20 shows_distance || fail "Run: the sensor sent $distance, the readout shows '$(readout | tr '\n' /)'"
 echo "Run: $(commands ad) queries, the sensor sent $distance, the readout shows $distance"
+keys F5
+wait_for 10 count_at_least 1 said "Absolute distance: $distance" || fail "UIA, F5: the distance not said"
+(($(said "port open") == 1)) || fail "UIA: 'port open' said $(said "port open") times"
+echo "UIA, F5: 'Absolute distance: $distance' said"
 # Stop (the next button), so that the commands' answers are not read by polling.
 keys $(tabs Command1 Command2) space
 stopped() { local before; before=$(commands ad); sleep 1; (($(commands ad) == before)); }
@@ -164,6 +188,13 @@ out_until_shows UC1000-30GM-IUR2-K-V15 ||
     fail "Out ID: the response box shows '$(response | tr '\n' /)'"
 count_at_least 1 commands ID || fail "Out: ID did not reach the sensor"
 echo "Out ID: the response box shows UC1000-30GM-IUR2-K-V15 ($(commands ID) ID sent)"
+wait_for 10 count_at_least 1 said "Response: UC1000-30GM-IUR2-K-V15" || fail "UIA, Out ID: the model not said"
+# The menu's only entry, About, from the keyboard (Alt, Return): shown, then hidden.
+keys alt Return
+wait_for 10 count_at_least 1 said "About panel shown" || fail "UIA: 'About panel shown' not said"
+keys alt Return
+wait_for 10 count_at_least 1 said "About panel hidden" || fail "UIA: 'About panel hidden' not said"
+echo "UIA: the model said after Out ID; 'About panel shown', then 'hidden'"
 
 # A baud rate the serial control refuses, typed into the baud box (tabs back
 # from Out), applies with the next choice from a list (the parity box's
@@ -219,4 +250,5 @@ wait_for 20 count_at_least $((closes + 1)) closed ||
 kill -0 "$program_pid" || fail "end of session: the program ended, it was to be suspended"
 echo "end of session: the sensor saw the port closed while the program was held after its answer"
 echo "PASS: the Windows program under Wine: caption, icon, COM1 green, COM2 red, the distance" \
-    "sent shown, the refused setting's message, command answers, a second copy, two ways to close"
+    "sent shown, the refused setting's message, command answers, a second copy, two ways to close," \
+    "and what a screen reader hears through UI Automation"
