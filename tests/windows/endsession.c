@@ -8,22 +8,8 @@
 #include <windows.h>
 
 #include <stdio.h>
-#include <string.h>
 
-static const char *caption;
-static HWND found;
-
-static BOOL CALLBACK visit(HWND window, LPARAM unused)
-{
-    char text[512];
-    (void)unused;
-    if (IsWindowVisible(window) && GetWindowTextA(window, text, sizeof text) > 0
-        && strncmp(text, caption, strlen(caption)) == 0) {
-        found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
+#include "findwindow.h"
 
 typedef LONG(NTAPI *SuspendProcess)(HANDLE);
 
@@ -31,8 +17,7 @@ int main(int argc, char **argv)
 {
     if (argc != 2)
         return 1;
-    caption = argv[1];
-    EnumWindows(visit, 0);
+    HWND found = windowCaptioned(argv[1]);
     if (!found)
         return 1;
     DWORD id = 0;

@@ -7,14 +7,15 @@
  *   event ID NAME
  *   property ID NAME: NEW VALUE (when it is text)
  *
- * Its rundll32 entry AskForRoot CAPTION asks each visible top-level window
- * whose caption starts with CAPTION for its UI Automation root
+ * Its rundll32 entry AskForRoot CAPTION asks the window whose caption starts
+ * with CAPTION (findwindow.h) for its UI Automation root
  * (WM_GETOBJECT with UiaRootObjectId), as a screen reader does first: Qt
  * raises no event before a client has asked. */
 #include <windows.h>
 
 #include <oleauto.h>
-#include <string.h>
+
+#include "findwindow.h"
 
 #define UIA_NAME_PROPERTY_ID 30005
 #define UIA_ROOT_OBJECT_ID (-25)
@@ -153,29 +154,15 @@ HRESULT WINAPI UiaDisconnectAllProviders(void)
     return S_OK;
 }
 
-static const char *caption;
-static int asked;
-
-static BOOL CALLBACK askWindow(HWND window, LPARAM unused)
-{
-    char text[512];
-    (void)unused;
-    if (IsWindowVisible(window) && GetWindowTextA(window, text, sizeof text) > 0
-        && strncmp(text, caption, strlen(caption)) == 0) {
-        DWORD_PTR answer = 0;
-        SendMessageTimeoutA(window, WM_GETOBJECT, 0, UIA_ROOT_OBJECT_ID, SMTO_BLOCK, 10000,
-                            &answer);
-        ++asked;
-    }
-    return TRUE;
-}
-
 void CALLBACK AskForRoot(HWND window, HINSTANCE instance, LPSTR arguments, int show)
 {
     WCHAR line[128];
     (void)window, (void)instance, (void)show;
-    caption = arguments;
-    EnumWindows(askWindow, 0);
-    wsprintfW(line, L"asked %d window(s) for their root", asked);
+    HWND found = windowCaptioned(arguments);
+    if (found) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(found, WM_GETOBJECT, 0, UIA_ROOT_OBJECT_ID, SMTO_BLOCK, 10000, &answer);
+    }
+    wsprintfW(line, L"asked %d window(s) for their root", found ? 1 : 0);
     writeLine(line);
 }

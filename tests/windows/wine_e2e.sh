@@ -243,7 +243,7 @@ x86_64-w64-mingw32-gcc-posix -O2 -o "$work/endsession.exe" "$here/endsession.c"
 start_program
 wait_for 20 is_green "$window" || fail "third start: the circle is not green"
 closes=$(closed)
-timeout 60 wine "$work/endsession.exe" "Velmorantix" >"$work/endsession.out" 2>&1 ||
+timeout 60 wine "$work/endsession.exe" "${caption_start%% *}" >"$work/endsession.out" 2>&1 ||
     fail "end of session: $(tail -n 3 "$work/endsession.out")"
 wait_for 20 count_at_least $((closes + 1)) closed ||
     fail "end of session: the sensor did not see the port closed"
