@@ -166,7 +166,7 @@ package: build
 # BENCH_POLL_S=10 BENCH_REPLY_S=5 BENCH_HANGUP_S=3 make bench
 bench: bench-deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target quadrelink-demo quadrelink-sim \
-	    quadrelink-bench-floor quadrelink-window-facts launchmapped
+	    quadrelink-bench-floor window-facts launchmapped
 	python3 bench/run_bench.py $(BUILD_DIR)
 
 format:
